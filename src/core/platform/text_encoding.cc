@@ -1,0 +1,59 @@
+#include "platform/text_encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace quillet {
+namespace {
+
+// Converts with iconv, replacing every input sequence that fails by `replacement`
+// and skipping `skip` bytes of input for it.
+std::string Convert(const char* to, const char* from, std::string_view in,
+                    std::string_view replacement) {
+  std::string out;
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    for (unsigned char c : in) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(replacement);
+    return out;
+  }
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  char buffer[1024];
+  while (src_left > 0) {
+    char* dst = buffer;
+    size_t dst_left = sizeof buffer;
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL: one bad byte, replace it and go on.
+      out += replacement;
+      ++src;
+      --src_left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string SjisToUtf8(std::string_view sjis) {
+  if (IsAscii(sjis)) return std::string(sjis);
+  return Convert("UTF-8", "CP932", sjis, "\xEF\xBF\xBD");
+}
+
+std::string Utf8ToSjis(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  return Convert("CP932", "UTF-8", utf8, "?");
+}
+
+}  // namespace quillet
