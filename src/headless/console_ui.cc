@@ -8,24 +8,42 @@ namespace quillet {
 
 const char* ConsoleUi::StatusName(int status) {
   switch (status) {
-    case 0: return "forwarded";
-    case 1: return "not forwarded";
-    case 2: return "attachments removed";
-    case 3: return "info";
-    case 4: return "error";
-    case 5: return "in history";
-    case 7: return "forwarded to mobile";
-    case 8: return "filtered by Content-Type";
-    case 9: return "filtered by From";
-    case 10: return "filtered by To";
-    case 11: return "filtered by Cc";
-    case 12: return "filtered by Subject";
-    case 13: return "filtered by X-Mailer";
-    case 14: return "filtered by Date";
-    case 15: return "filtered by size";
-    case 16: return "no filter matched";
-    case 17: return "stop hour";
-    default: return "status";
+    case 0:
+      return "forwarded";
+    case 1:
+      return "not forwarded";
+    case 2:
+      return "attachments removed";
+    case 3:
+      return "info";
+    case 4:
+      return "error";
+    case 5:
+      return "in history";
+    case 7:
+      return "forwarded to mobile";
+    case 8:
+      return "filtered by Content-Type";
+    case 9:
+      return "filtered by From";
+    case 10:
+      return "filtered by To";
+    case 11:
+      return "filtered by Cc";
+    case 12:
+      return "filtered by Subject";
+    case 13:
+      return "filtered by X-Mailer";
+    case 14:
+      return "filtered by Date";
+    case 15:
+      return "filtered by size";
+    case 16:
+      return "no filter matched";
+    case 17:
+      return "stop hour";
+    default:
+      return "status";
   }
 }
 
@@ -41,11 +59,14 @@ void ConsoleUi::Print(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void ConsoleUi::ShowStatus(const std::string& text, int) { Print(out_, "status: " + text); }
+void ConsoleUi::ShowStatus(const std::string& text, int) {
+  Print(out_, "status: " + text);
+}
 
 void ConsoleUi::AddHistoryRow(const HistoryRow& row) {
   std::string account = row.account == " " ? std::string() : row.account + " ";
-  std::string line = "history: [" + std::string(StatusName(row.icon)) + "] " + account + row.subject;
+  std::string line =
+      "history: [" + std::string(StatusName(row.icon)) + "] " + account + row.subject;
   if (row.size != "Info") line += " | From: " + row.from + " | To: " + row.to + " | " + row.size;
   Print(out_, line);
 }

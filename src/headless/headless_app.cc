@@ -36,9 +36,9 @@ int Usage(std::FILE* err) {
   return 2;
 }
 
-int ExportSettings(const std::string* file, std::FILE* out, std::FILE* err) {
+int ExportSettings(const Directories& dirs, const std::string* file, std::FILE* out,
+                   std::FILE* err) {
   auto settings = std::make_unique<Settings>();
-  Directories dirs = DefaultDirectories();
   SettingsPaths paths{dirs.current, dirs.config, false};
   LoadSettings(*settings, paths, ScreenSize{});
   std::string text = ExportSettingsText(*settings);
@@ -54,7 +54,7 @@ int ExportSettings(const std::string* file, std::FILE* out, std::FILE* err) {
   return 0;
 }
 
-int ImportSettings(const std::string& file, std::FILE* err) {
+int ImportSettings(const Directories& dirs, const std::string& file, std::FILE* err) {
   std::ifstream f(file, std::ios::binary);
   if (!f) {
     std::fprintf(err, "quilletpost: cannot read %s\n", file.c_str());
@@ -63,7 +63,6 @@ int ImportSettings(const std::string& file, std::FILE* err) {
   std::stringstream buffer;
   buffer << f.rdbuf();
   auto settings = std::make_unique<Settings>();
-  Directories dirs = DefaultDirectories();
   SettingsPaths paths{dirs.current, dirs.config, false};
   ScreenSize screen;
   LoadSettings(*settings, paths, screen);
@@ -80,16 +79,17 @@ int ImportSettings(const std::string& file, std::FILE* err) {
   return 0;
 }
 
-int RunOnce(std::FILE* out, std::FILE* err) {
+int RunOnce(const Directories& dirs, std::FILE* out, std::FILE* err) {
   SystemClock clock;
   ConsoleUi ui(clock, out, err);
-  auto engine = std::make_unique<Engine>(clock, ui, DefaultDirectories());
+  auto engine = std::make_unique<Engine>(clock, ui, dirs);
   engine->LoadAll();
   if (engine->settings.global.debug_logging != 0) {
     // The reminder is an error-kind entry, but not an error of the run.
-    engine->RecordInfo("Quillet V3.47.1 Logging option for debug is enabled.: quillet_session.log : " +
-                           std::to_string(engine->session_log().SizeKb()) + " kbyte",
-                       kKindError, -1);
+    engine->RecordInfo(
+        "Quillet V3.47.1 Logging option for debug is enabled.: quillet_session.log : " +
+            std::to_string(engine->session_log().SizeKb()) + " kbyte",
+        kKindError, -1);
   }
   int errors_before = engine->history().error_count();
   UnavailableProtocols protocols(*engine);
@@ -108,7 +108,8 @@ int RunOnce(std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-int RunHeadlessApp(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int RunHeadlessApp(const std::vector<std::string>& args, const Directories& dirs, std::FILE* out,
+                   std::FILE* err) {
   bool headless = false, once = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -122,11 +123,11 @@ int RunHeadlessApp(const std::vector<std::string>& args, std::FILE* out, std::FI
     }
     if (a == "--export-settings") {
       if (args.size() > i + 2) return Usage(err);
-      return ExportSettings(i + 1 < args.size() ? &args[i + 1] : nullptr, out, err);
+      return ExportSettings(dirs, i + 1 < args.size() ? &args[i + 1] : nullptr, out, err);
     }
     if (a == "--import-settings") {
       if (args.size() != i + 2) return Usage(err);
-      return ImportSettings(args[i + 1], err);
+      return ImportSettings(dirs, args[i + 1], err);
     }
     if (a == "--headless") {
       headless = true;
@@ -137,7 +138,7 @@ int RunHeadlessApp(const std::vector<std::string>& args, std::FILE* out, std::FI
       return Usage(err);
     }
   }
-  if (headless && once) return RunOnce(out, err);
+  if (headless && once) return RunOnce(dirs, out, err);
   std::fputs(
       "quilletpost: this build runs only single passes; use --headless --once "
       "(see --help)\n",

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace quillet {
 
 // Runs the command-line program with its arguments (without the program name)
-// and returns the exit status.
-int RunHeadlessApp(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// in the given directories and returns the exit status.
+int RunHeadlessApp(const std::vector<std::string>& args, const Directories& dirs, std::FILE* out,
+                   std::FILE* err);
 
 }  // namespace quillet

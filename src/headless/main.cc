@@ -6,5 +6,5 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return quillet::RunHeadlessApp(args, stdout, stderr);
+  return quillet::RunHeadlessApp(args, quillet::DefaultDirectories(), stdout, stderr);
 }

@@ -29,8 +29,8 @@ void Engine::LoadAll() {
   history_.SetPath(paths.HistoryPath());
   LoadUidlStore(paths.UidlStorePath(), settings.global.magic, *mailboxes_);
   if (settings.global.debug_logging != 0) {
-    session_log_.Write("\r\n==== Quillet V3.47.1 starting up " + FormatDateStamp(clock_.LocalTime()) +
-                       " ====\r\n");
+    session_log_.Write("\r\n==== Quillet V3.47.1 starting up " +
+                       FormatDateStamp(clock_.LocalTime()) + " ====\r\n");
   }
 }
 
@@ -38,14 +38,17 @@ bool Engine::SaveAll(const WindowRect* window) {
   return SaveSettings(settings, paths, screen_, window);
 }
 
-bool Engine::SaveUidl() { return SaveUidlStore(paths.UidlStorePath(), *mailboxes_); }
+bool Engine::SaveUidl() {
+  return SaveUidlStore(paths.UidlStorePath(), *mailboxes_);
+}
 
 void Engine::Trace(std::string_view text) {
   if (settings.global.debug_logging != 0) session_log_.Write(text);
 }
 
 void Engine::RecordInfo(std::string_view text, int kind, int account) {
-  const Account* a = (account >= 0 && account < kAccountCount) ? &settings.accounts[account] : nullptr;
+  const Account* a =
+      (account >= 0 && account < kAccountCount) ? &settings.accounts[account] : nullptr;
   history_.RecordInfo(text, kind, a);
 }
 

@@ -191,7 +191,8 @@ void Engine::ForgetUnfinished(int k, int p) {
   MailboxState& st = mailbox(k);
   for (int q = p; q < st.message_count; ++q) {
     int m = MessageNumberAt(k, q);
-    if (m >= 0 && m < kMaxUids && st.is_new[m] != 0) std::memset(&st.uid_records[m], 0, kUidRecordSize);
+    if (m >= 0 && m < kMaxUids && st.is_new[m] != 0)
+      std::memset(&st.uid_records[m], 0, kUidRecordSize);
   }
 }
 

@@ -24,9 +24,9 @@ enum class BeepKind { kPlain, kExclamation };
 
 // One row of the history list. Texts are in the internal Shift_JIS form.
 struct HistoryRow {
-  int icon = 0;       // the status code of the record
-  int sort_key = 0;   // insertion order
-  std::string size;   // column 0
+  int icon = 0;      // the status code of the record
+  int sort_key = 0;  // insertion order
+  std::string size;  // column 0
   std::string account;
   std::string date;
   std::string subject;

@@ -7,8 +7,7 @@ namespace quillet {
 
 uint32_t SystemClock::TickCount() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 std::tm SystemClock::LocalTime() {

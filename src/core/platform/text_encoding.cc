@@ -14,7 +14,8 @@ std::string Convert(const char* to, const char* from, std::string_view in,
   std::string out;
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    for (unsigned char c : in) out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(replacement);
+    for (unsigned char c : in)
+      out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(replacement);
     return out;
   }
   char* src = const_cast<char*>(in.data());

@@ -1,7 +1,8 @@
 #include "store/session_log.h"
 
-#include <cstdio>
 #include <sys/stat.h>
+
+#include <cstdio>
 
 namespace quillet {
 

@@ -10,7 +10,8 @@ namespace quillet {
 namespace {
 
 void EncodeRecord(const void* record, std::span<const FieldInfo> table, uint8_t* out) {
-  for (const FieldInfo& f : table) std::memcpy(out + f.file_offset, FieldAddress(record, f), f.size);
+  for (const FieldInfo& f : table)
+    std::memcpy(out + f.file_offset, FieldAddress(record, f), f.size);
 }
 
 void DecodeRecord(const uint8_t* in, std::span<const FieldInfo> table, void* record) {
@@ -98,8 +99,7 @@ void ApplyFixUps(Settings& s, const ScreenSize& screen) {
   GlobalSettings& g = s.global;
   TerminateTexts(&g, GlobalFields());
   // 1. A window that lies off the screen is centred again at its default size.
-  if (g.window_x > screen.width || g.window_x < 0 || g.window_y > screen.height ||
-      g.window_y < 0) {
+  if (g.window_x > screen.width || g.window_x < 0 || g.window_y > screen.height || g.window_y < 0) {
     g.window_height = 415;
     int sum = 15;
     for (int16_t w : g.history_column_widths) sum += w;

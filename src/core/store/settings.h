@@ -53,7 +53,8 @@ struct GlobalSettings {
   int16_t confirm_quit;
   int16_t watchdog_enabled;
   int32_t watchdog_minutes;
-  uint8_t reserved_96[1004];};
+  uint8_t reserved_96[1004];
+};
 
 // One account record.
 struct Account {
@@ -153,7 +154,8 @@ struct Account {
   int16_t convert_all_html_parts;
   int16_t nonblocking;
   int16_t mail_number;
-  uint8_t reserved_32937[446];};
+  uint8_t reserved_32937[446];
+};
 
 struct Settings {
   GlobalSettings global;

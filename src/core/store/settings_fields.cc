@@ -144,8 +144,12 @@ const FieldInfo kAccountFields[] = {
 
 }  // namespace
 
-std::span<const FieldInfo> GlobalFields() { return kGlobalFields; }
-std::span<const FieldInfo> AccountFields() { return kAccountFields; }
+std::span<const FieldInfo> GlobalFields() {
+  return kGlobalFields;
+}
+std::span<const FieldInfo> AccountFields() {
+  return kAccountFields;
+}
 
 const FieldInfo* FindField(std::span<const FieldInfo> table, std::string_view name) {
   for (const FieldInfo& f : table)

@@ -6,7 +6,7 @@
 
 namespace quillet {
 
-inline constexpr size_t kUidlAccountBlock = 4 + kMaxUids * kUidRecordSize;             // 294916
+inline constexpr size_t kUidlAccountBlock = 4 + kMaxUids * kUidRecordSize;            // 294916
 inline constexpr size_t kUidlStoreFileSize = kUidlAccountBlock * kAccountCount + 16;  // 2949176
 
 // Fills the UIDL lists from the store; a missing store leaves them as they are,
