@@ -7,7 +7,8 @@
 #include "console_ui.h"
 #include "engine/comm_thread.h"
 #include "engine/engine.h"
-#include "engine/unavailable_protocols.h"
+#include "engine/mail_session.h"
+#include "engine/unavailable_processing.h"
 #include "platform/paths.h"
 #include "store/settings_text.h"
 
@@ -92,9 +93,10 @@ int RunOnce(const Directories& dirs, std::FILE* out, std::FILE* err) {
         kKindError, -1);
   }
   int errors_before = engine->history().error_count();
-  UnavailableProtocols protocols(*engine);
+  MailSession protocols(*engine);
+  UnavailableProcessing processing(*engine);
   engine->SetProtocols(&protocols);
-  engine->SetProcessor(&protocols);
+  engine->SetProcessor(&processing);
   {
     CommThread worker(*engine);
     engine->Touch();

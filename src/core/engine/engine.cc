@@ -6,9 +6,7 @@
 namespace quillet {
 
 Engine::Engine(Clock& clock, UiPort& ui, Directories dirs, ScreenSize screen)
-    : reply_buffer(std::make_unique<std::array<char, kReplyBufferSize + 1>>()),
-      command_buffer(std::make_unique<std::array<char, kCommandBufferSize>>()),
-      clock_(clock),
+    : clock_(clock),
       ui_(ui),
       dirs_(std::move(dirs)),
       screen_(screen),
@@ -20,6 +18,7 @@ Engine::Engine(Clock& clock, UiPort& ui, Directories dirs, ScreenSize screen)
   ApplyDefaults(settings, screen_);
   ApplyFixUps(settings, screen_);
   pass_results.fill(kNotHandled);
+  reply.reserve(kReplyBufferSize);
 }
 
 void Engine::LoadAll() {

@@ -84,8 +84,10 @@ class Engine {
   SettingsPaths paths;
   std::array<uint16_t, kMaxUids> pass_results{};
   MessageRecord message;
-  std::unique_ptr<std::array<char, kReplyBufferSize + 1>> reply_buffer;
-  std::unique_ptr<std::array<char, kCommandBufferSize>> command_buffer;
+  // The last server reply (never more than kReplyBufferSize bytes) and the
+  // command being sent; shared by both protocols, used by one thread at a time.
+  std::string reply;
+  std::string command;
 
   // Flags shared by the window's thread and the worker.
   std::atomic<int> pass_command{0};

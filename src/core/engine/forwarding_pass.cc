@@ -229,7 +229,9 @@ void Engine::RunAccountPass(int k) {
   for (int p = st.first_index; p < st.message_count; ++p) {
     Touch();
     int m = MessageNumberAt(k, p);
-    if (a.no_uidl == 0 && m < kMaxUids && st.is_new[m] == 0) continue;
+    // In UIDL mode a position beyond the table cannot be told apart; the listing
+    // switches to position mode once the table is full.
+    if (a.no_uidl == 0 && (m >= kMaxUids || st.is_new[m] == 0)) continue;
     message.Clear();
     message.messageIndex = static_cast<uint32_t>(m);
     std::string file = TempMessagePath(m + 1);

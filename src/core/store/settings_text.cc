@@ -10,6 +10,11 @@
 namespace quillet {
 namespace {
 
+// Ports are stored in 16-bit words but read and written as 0 to 65535.
+bool IsPortField(const FieldInfo& f) {
+  return std::string_view(f.name).ends_with("_port");
+}
+
 std::string QuoteText(const char* p, size_t capacity) {
   std::string out = "\"";
   for (size_t i = 0; i < capacity && p[i] != '\0'; ++i) {
@@ -41,7 +46,7 @@ void ExportRecord(const void* record, std::span<const FieldInfo> table, std::str
       case FieldType::kI16: {
         int16_t v;
         std::memcpy(&v, p, sizeof v);
-        value = std::to_string(v);
+        value = IsPortField(f) ? std::to_string(static_cast<uint16_t>(v)) : std::to_string(v);
         break;
       }
       case FieldType::kI32: {
@@ -174,7 +179,9 @@ bool ApplyValue(void* record, const FieldInfo& f, std::string_view v, std::strin
       return true;
     }
     case FieldType::kI16:
-      if (!ParseInteger(v, INT16_MIN, INT16_MAX, n, false)) break;
+      if (!ParseInteger(v, IsPortField(f) ? 0 : INT16_MIN, IsPortField(f) ? UINT16_MAX : INT16_MAX,
+                        n, false))
+        break;
       {
         int16_t x = static_cast<int16_t>(n);
         std::memcpy(p, &x, sizeof x);
@@ -228,7 +235,8 @@ bad:
       error = std::string(f.name) + " takes a whole number from 0 to 255";
       break;
     case FieldType::kI16:
-      error = std::string(f.name) + " takes a whole number from -32768 to 32767";
+      error = std::string(f.name) + (IsPortField(f) ? " takes a port number from 0 to 65535"
+                                                    : " takes a whole number from -32768 to 32767");
       break;
     default:
       error = std::string(f.name) + " takes a whole number";

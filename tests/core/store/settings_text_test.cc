@@ -41,11 +41,14 @@ TEST(SettingsText, ImportRoundTripsTheExport) {
   SetText(s->accounts[4].filter_subject_words, "\"win big\" \x82\xA0\x82\xA2 ;#=[x]");
   s->accounts[4].size_limit_kb = -3;
   s->global.history_column_widths[5] = -1;
+  s->accounts[4].pop3_port = static_cast<int16_t>(50995);  // ports read as unsigned
   std::string text = ExportSettingsText(*s);
   auto t = Defaults();
   std::string error;
   ASSERT_TRUE(ImportSettingsText(text, *t, error)) << error;
   EXPECT_EQ(ExportSettingsText(*t), text);
+  EXPECT_NE(text.find("pop3_port = 50995\n"), std::string::npos);
+  EXPECT_EQ(static_cast<uint16_t>(t->accounts[4].pop3_port), 50995);
   EXPECT_STREQ(t->accounts[4].filter_subject_words, "\"win big\" \x82\xA0\x82\xA2 ;#=[x]");
 }
 
@@ -77,7 +80,8 @@ TEST(SettingsText, ImportRejectsBadLinesAndChangesNothing) {
       {"confirm_quit = 1\n", "line 1: a field before the first [section]"},
       {"[global]\nno_such_field = 1\n", "line 2: unknown field no_such_field"},
       {"[global]\nreserved_96 = 1\n", "line 2: unknown field reserved_96"},
-      {"[account.0]\nsmtp_port = 70000\n", "line 2: smtp_port takes a whole number"},
+      {"[account.0]\nsmtp_port = 70000\n", "line 2: smtp_port takes a port number from 0 to 65535"},
+      {"[account.0]\ncheck_interval_minutes = 40000\n", "line 2: check_interval_minutes takes"},
       {"[account.0]\nenabled = -1\n", "line 2: enabled takes a whole number from 0 to 255"},
       {"[account.0]\nsmtp_port = 12abc\n", "line 2:"},
       {"[account.0]\npop3_user = bob\n", "line 2: a text must be enclosed"},
