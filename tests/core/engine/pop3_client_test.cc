@@ -332,6 +332,35 @@ TEST_F(Pop3ClientTest, ConnectionFailuresAreReported) {
   EXPECT_EQ(ui.StatusTexts().back(), "Error:OpenRcvSession:gethostbyname:");
 }
 
+TEST_F(Pop3ClientTest, ConnectThatNeverCompletesTimesOutWithOneMarkPerPoll) {
+  // A listener whose backlog is full leaves further connects pending.
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  listen(listener, 0);
+  socklen_t len = sizeof addr;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    int f = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(f, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers.push_back(f);
+  }
+  engine->settings.global.debug_logging = 1;
+  account().pop3_port = static_cast<int16_t>(ntohs(addr.sin_port));
+  EXPECT_LT(pop3().OpenRcvSession(0), 0);
+  EXPECT_EQ(Entries().back(), "Receiving timeout : connect() failed");
+  std::string log = SessionLog();
+  size_t marks = std::count(log.begin(), log.end(), '#');
+  EXPECT_EQ(marks, 20u) << log;  // 2 s of 100 ms polls
+  EXPECT_NE(log.find("[Non-Blk-Mode]####"), std::string::npos);
+  EXPECT_NE(log.find("#<timeout>\r\n"), std::string::npos);
+  for (int f : fillers) close(f);
+  close(listener);
+}
+
 TEST_F(Pop3ClientTest, ServerThatGoesAwayOrStallsLosesNothing) {
   account().no_uidl = 1;
   // Closed in the middle of a message: no QUIT, so the server keeps everything.
