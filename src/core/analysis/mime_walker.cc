@@ -245,14 +245,22 @@ std::string DecodedName(const MessageRecord& r, int i) {
   return decoded;
 }
 
-// Converts a text part in place: undo the encoding, HTML to text, fold.
-void ConvertPart(MessageRecord& r, int i, const Account& a) {
+// Converts a text part: undo the encoding (in place, it only shrinks), HTML to
+// text, fold. The result goes straight into the rebuilt body, so folding is
+// given all the room it needs and never spills into a neighbouring part.
+std::string ConvertPart(MessageRecord& r, int i, const Account& a) {
   char* part = r.partBody[i];
   UndoEncoding(part, r.partEncoding[i]);
   r.partEncoding[i] = 1;
-  size_t room = std::strlen(part) + 1;  // a part lies between others: its own space only
-  if (r.partType[i] == 2) r.partCharset[i] = HtmlInPlace(part, room, r.partCharset[i]);
-  r.partCharset[i] = WrapInPlace(part, std::strlen(part) + 1, r.partCharset[i], a);
+  std::string text = part;
+  if (r.partType[i] == 2) {
+    std::string plain;
+    r.partCharset[i] = HtmlToText(text, r.partCharset[i], plain);
+    text.swap(plain);
+  }
+  std::string folded;
+  r.partCharset[i] = WrapLines(text, text.size() * 2 + 4096, r.partCharset[i], a, folded);
+  return folded;
 }
 
 void BuildComputer(MessageRecord& r, const Account& a, std::string& out) {
@@ -278,12 +286,12 @@ void BuildComputer(MessageRecord& r, const Account& a, std::string& out) {
     }
     if (type == 2 && !emitted) {
       if (a.convert_all_html_parts == 0) emitted = true;
-      ConvertPart(r, i, a);
+      std::string converted = ConvertPart(r, i, a);
       out += "--";
       out += boundary;
       out += "\r\n";
       out += PartHeaderLines(r.partCharset[i]);
-      out += part;
+      out += converted;
       continue;
     }
     if (!named) continue;  // an unnamed file part leaves no trace
@@ -319,17 +327,17 @@ void BuildMobile(MessageRecord& r, const Account& a, std::string& out) {
     uint32_t type = r.partType[i];
     bool named = r.partNamed[i] != 0;
     if ((type == 1 || type == 2) && (!emitted || (type == 1 && !named))) {
-      ConvertPart(r, i, a);
+      std::string converted = ConvertPart(r, i, a);
       r.bodyEncoding = 1;
       if (r.partCharset[i] == kCharsetSjis) {
-        out += SjisToJis(part, std::strlen(part) * 3);
+        out += SjisToJis(converted, converted.size() * 3);
         r.bodyCharset = kCharsetJis;
       } else {
-        out += part;
+        out += converted;
         r.bodyCharset = r.partCharset[i];
       }
       r.bodyType = 1;
-      if (HasVisibleText(part)) emitted = true;
+      if (HasVisibleText(converted.c_str())) emitted = true;
       continue;
     }
     if (a.omit_removed_file_info == 0 && named) {

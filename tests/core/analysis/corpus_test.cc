@@ -1,0 +1,135 @@
+// Realistic messages analysed as a computer-form and a mobile-form account,
+// compared with reviewed expected files. QUILLET_UPDATE_EXPECTED=1 rewrites
+// the expected files (review the difference before committing it).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "analysis/charset.h"
+#include "analysis/mime_walker.h"
+#include "platform/text_encoding.h"
+#include "support/message_fixture.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Exact bytes, one source line per output line, for the expected file.
+std::string Escaped(std::string_view bytes) {
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      out += "\\r\\n\n";
+      ++i;
+    } else if (c == '\n') {
+      out += "\\n\n";
+    } else if (c < 0x20 || c >= 0x7F || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string Readable(std::string_view bytes, uint32_t charset) {
+  std::string sjis =
+      HasJisEscape(std::string(bytes).c_str()) ? JisToSjisPlain(bytes) : std::string(bytes);
+  if (charset == kCharsetLatin) {
+    std::string utf8;
+    for (unsigned char c : sjis) {
+      if (c < 0x80) {
+        utf8 += static_cast<char>(c);
+      } else {
+        utf8 += static_cast<char>(0xC0 | (c >> 6));
+        utf8 += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return utf8;
+  }
+  return SjisToUtf8(sjis);
+}
+
+std::string Describe(const std::string& message, const Account& account) {
+  MessageRecord r;
+  testing::LoadMessage(r, message);
+  std::string subject = "(none)";
+  if (r.subject != nullptr) {
+    std::string decoded;
+    uint32_t code = DecodeHeaderText(r.subject, decoded, true);
+    subject = Readable(decoded, code);
+  }
+  AnalysisContext context;
+  int result = AnalyseMessage(r, account, context);
+  std::ostringstream out;
+  out << "result: " << result << "\nresultCode: " << r.resultCode << "\nbodyType: " << r.bodyType
+      << "\nbodyCharset: " << r.bodyCharset << "\nbodyEncoding: " << r.bodyEncoding
+      << "\nparts: " << r.partCount << "\nsubject: " << subject << "\n";
+  std::string body = r.body != nullptr ? r.body : "";
+  out << "--- body as text ---\n" << Readable(body, r.bodyCharset);
+  if (!body.ends_with("\n")) out << "\n";
+  out << "--- body bytes ---\n" << Escaped(body);
+  if (!body.empty() && !Escaped(body).ends_with("\n")) out << "\n";
+  return out.str();
+}
+
+std::unique_ptr<Account> ComputerAccount() {
+  auto a = testing::DefaultAccount();
+  a->size_filter = 1;
+  a->size_limit_kb = 1;
+  return a;
+}
+
+std::unique_ptr<Account> MobileAccount() {
+  auto a = testing::DefaultAccount();
+  a->mobile_enabled = 1;
+  a->wrap_enabled = 1;
+  a->wrap_bytes = 40;
+  a->citation_filter = 1;
+  return a;
+}
+
+TEST(Corpus, AnalysedMessagesMatchTheReviewedFiles) {
+  fs::path dir = fs::path(QUILLET_TEST_DATA_DIR) / "messages";
+  bool update = std::getenv("QUILLET_UPDATE_EXPECTED") != nullptr;
+  int compared = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() != ".eml") continue;
+    std::string message = ReadAll(entry.path());
+    const std::pair<const char*, std::unique_ptr<Account>> forms[] = {
+        {"computer", ComputerAccount()}, {"mobile", MobileAccount()}};
+    for (const auto& [form, account] : forms) {
+      fs::path expected_path = entry.path();
+      expected_path.replace_extension(std::string(".") + form + ".expected");
+      std::string got = Describe(message, *account);
+      if (update) {
+        std::ofstream(expected_path, std::ios::binary) << got;
+        continue;
+      }
+      ASSERT_TRUE(fs::exists(expected_path)) << expected_path;
+      EXPECT_EQ(got, ReadAll(expected_path)) << expected_path;
+      ++compared;
+    }
+  }
+  if (!update) {
+    EXPECT_EQ(compared, 16);
+  }
+}
+
+}  // namespace
+}  // namespace quillet
