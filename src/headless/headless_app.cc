@@ -4,11 +4,11 @@
 #include <memory>
 #include <sstream>
 
+#include "compose/delivery.h"
 #include "console_ui.h"
 #include "engine/comm_thread.h"
 #include "engine/engine.h"
 #include "engine/mail_session.h"
-#include "engine/unavailable_processing.h"
 #include "platform/paths.h"
 #include "store/settings_text.h"
 
@@ -94,7 +94,7 @@ int RunOnce(const Directories& dirs, std::FILE* out, std::FILE* err) {
   }
   int errors_before = engine->history().error_count();
   MailSession protocols(*engine);
-  UnavailableProcessing processing(*engine);
+  MessageProcessing processing(*engine, protocols);
   engine->SetProtocols(&protocols);
   engine->SetProcessor(&processing);
   {

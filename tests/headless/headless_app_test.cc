@@ -104,7 +104,7 @@ TEST_F(HeadlessAppTest, OnceIsRefusedWithoutAUsableAccount) {
   EXPECT_NE(err_text.find("ALERT: Wrong account settings. (bob)"), std::string::npos) << err_text;
 }
 
-TEST_F(HeadlessAppTest, OnceLogsInRetrievesAndKeepsWhatItCouldNotForward) {
+TEST_F(HeadlessAppTest, OnceForwardsRecordsAndDeletes) {
   using Server = testing::ScriptedServer;
   Server pop3, smtp;
   auto login = [](int count) {
@@ -116,46 +116,62 @@ TEST_F(HeadlessAppTest, OnceLogsInRetrievesAndKeepsWhatItCouldNotForward) {
                           Server::C("STAT\r\n"),
                           Server::S("+OK " + std::to_string(count) + " 99\r\n")};
   };
-  Server::Script check = login(1);
-  check.push_back(Server::C("QUIT\r\n"));
-  check.push_back(Server::S("+OK\r\n"));
-  pop3.AddSession(check);
-  Server::Script pass = login(1);
-  for (Server::Step step :
-       {Server::C("UIDL\r\n"), Server::S("+OK\r\n1 uid-1\r\n.\r\n"), Server::C("LIST 1\r\n"),
-        Server::S("+OK 1 30\r\n"), Server::C("RETR 1\r\n"),
-        Server::S("+OK\r\nSubject: x\r\n\r\nhi\r\n.\r\n"), Server::C("QUIT\r\n"),
-        Server::S("+OK\r\n")})
-    pass.push_back(step);
-  pop3.AddSession(pass);
-  smtp.AddSession({Server::S("220 relay\r\n"), Server::C("HELO " + std::string(Host()) + "\r\n"),
-                   Server::S("250 hi\r\n"), Server::C("RSET\r\n"), Server::S("250 ok\r\n"),
-                   Server::C("QUIT\r\n"), Server::S("221 bye\r\n")});
+  auto then = [](Server::Script a, std::vector<Server::Step> b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  std::string message =
+      "From: Ann <ann@example.com>\r\nTo: bob@example.org\r\nSubject: Lunch?\r\n"
+      "Message-ID: <lunch-1@example.com>\r\n\r\nAt noon.\r\n.\r\n";
+  pop3.AddSession(then(login(1), {Server::C("QUIT\r\n"), Server::S("+OK\r\n")}));
+  pop3.AddSession(then(
+      login(1), {Server::C("UIDL\r\n"), Server::S("+OK\r\n1 uid-1\r\n.\r\n"),
+                 Server::C("LIST 1\r\n"), Server::S("+OK 1 30\r\n"), Server::C("RETR 1\r\n"),
+                 Server::S("+OK\r\n" + message), Server::C("QUIT\r\n"), Server::S("+OK\r\n")}));
+  pop3.AddSession(then(login(1), {Server::C("DELE 1\r\n"), Server::S("+OK\r\n"),
+                                  Server::C("QUIT\r\n"), Server::S("+OK\r\n")}));
+  std::string helo = "HELO " + Host() + "\r\n";
+  smtp.AddSession({Server::S("220 relay\r\n"), Server::C(helo), Server::S("250 hi\r\n"),
+                   Server::C("RSET\r\n"), Server::S("250 ok\r\n"), Server::C("QUIT\r\n"),
+                   Server::S("221 bye\r\n")});
+  smtp.AddSession({Server::S("220 relay\r\n"), Server::C(helo), Server::S("250 hi\r\n"),
+                   Server::C("RSET\r\n"), Server::S("250 ok\r\n"),
+                   Server::C("MAIL FROM: <me@example.org>\r\n"), Server::S("250 ok\r\n"),
+                   Server::C("RCPT TO: <you@example.net>\r\n"), Server::S("250 ok\r\n"),
+                   Server::C("DATA\r\n"), Server::S("354 go\r\n"), Server::Data(),
+                   Server::S("250 queued\r\n"), Server::C("QUIT\r\n"), Server::S("221 bye\r\n")});
   Import(
       "[global]\ndebug_logging = 1\n[account.0]\nenabled = 1\npop3_user = \"bob\"\n"
       "pop3_password = \"pw\"\npop3_server = \"127.0.0.1\"\nsmtp_server = \"127.0.0.1\"\n"
       "mail_address = \"me@example.org\"\nforward_to = \"you@example.net\"\n"
-      "delete_after_forward = 1\nsmtp_port_manual = 1\n"
+      "delete_after_forward = 1\nsmtp_port_manual = 1\nadd_resent_headers = 0\n"
       "pop3_port = " +
       std::to_string(pop3.port()) + "\nsmtp_port = " + std::to_string(smtp.port()) + "\n");
-  EXPECT_EQ(Run({"--headless", "--once"}), 1);
+  EXPECT_EQ(Run({"--headless", "--once"}), 0) << out_text;
   EXPECT_TRUE(pop3.WaitDone());
   EXPECT_TRUE(smtp.WaitDone());
   for (const std::string& f : pop3.Failures()) ADD_FAILURE() << f;
   for (const std::string& f : smtp.Failures()) ADD_FAILURE() << f;
+  EXPECT_EQ(
+      smtp.DataOf(1),
+      "To: bob@example.org\r\nFrom: Ann <ann@example.com>\r\nMessage-ID: <lunch-1@example.com>\r\n"
+      "Subject: Lunch?\r\nContent-Type: text/plain; charset=\"us-ascii\"\r\n"
+      "Content-Transfer-Encoding: 7bit\r\n"
+      "X-Mailer: Quillet V3.47.1 \r\n\r\nAt noon.\r\n\r\n.\r\n");
   EXPECT_NE(out_text.find("[info] (bob) POP3/SMTP connection completed successfully."),
             std::string::npos)
       << out_text;
-  EXPECT_NE(out_text.find("[error] (bob) Message processing is not available in this build yet."),
-            std::string::npos);
-  EXPECT_NE(out_text.find("Logging option for debug is enabled.: quillet_session.log : 0 kbyte"),
-            std::string::npos);
-  EXPECT_EQ(pop3.Received(1).find("DELE"), std::string::npos);  // nothing it did not forward
-  // The message keeps no stored ID, so the next run takes it again.
+  EXPECT_NE(
+      out_text.find("[forwarded] (bob) Lunch? | From: Ann <ann@example.com> | To: bob@example.org"),
+      std::string::npos);
   std::vector<uint8_t> store = ReadFile(dirs().config + "/qlt3uidl.mbx");
   ASSERT_EQ(store.size(), 2949176u);
-  EXPECT_EQ(store[0], 1);  // one listed message
-  EXPECT_EQ(store[4], 0);  // whose ID was emptied
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(store.data()) + 4), "uid-1");
+  std::vector<uint8_t> history = ReadFile(dirs().config + "/quillet_.log");
+  EXPECT_NE(
+      std::string(history.begin(), history.end())
+          .find(";Lunch?;Ann <ann@example.com>;bob@example.org; <lunch-1@example.com>;(bob);\n"),
+      std::string::npos);
   std::vector<uint8_t> trace = ReadFile(dirs().current + "/quillet_session.log");
   EXPECT_EQ(
       std::string(trace.begin(), trace.end()).rfind("\r\n==== Quillet V3.47.1 starting up ", 0),

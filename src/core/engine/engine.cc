@@ -15,6 +15,7 @@ Engine::Engine(Clock& clock, UiPort& ui, Directories dirs, ScreenSize screen)
       mailboxes_(std::make_unique<MailboxStates>()) {
   paths.current_dir = dirs_.current;
   paths.config_dir = dirs_.config;
+  history_.SetSettings(&settings.global);
   ApplyDefaults(settings, screen_);
   ApplyFixUps(settings, screen_);
   pass_results.fill(kNotHandled);
@@ -26,6 +27,7 @@ void Engine::LoadAll() {
   for (MailboxState& st : *mailboxes_) st.Clear();
   LoadSettings(settings, paths, screen_);
   history_.SetPath(paths.HistoryPath());
+  history_.SetSettings(&settings.global);
   LoadUidlStore(paths.UidlStorePath(), settings.global.magic, *mailboxes_);
   if (settings.global.debug_logging != 0) {
     session_log_.Write("\r\n==== Quillet V3.47.1 starting up " +

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/message_record.h"
+#include "analysis/mime_walker.h"
 #include "engine/ui_port.h"
 #include "platform/clock.h"
 #include "store/settings.h"
@@ -17,15 +19,26 @@ inline constexpr int kKindError = 4;
 // TAB, LF and CR become blanks and ";" becomes "," so a field never breaks a record.
 void SanitiseField(std::string& text);
 
+// The length of a file in bytes, 0 when it cannot be opened.
+long long FileSize(const std::string& path);
+
 // The history file and the rows of the window's history list.
-class HistoryLog {
+class HistoryLog final : public DuplicateCheck {
  public:
   HistoryLog(UiPort& ui, Clock& clock) : ui_(ui), clock_(clock) {}
   void SetPath(std::string path) { path_ = std::move(path); }
   const std::string& path() const { return path_; }
+  void SetSettings(const GlobalSettings* settings) { settings_ = settings; }
 
   // Records an event of kind 3 (information) or 4 (error), for an account or none.
   void RecordInfo(std::string_view text, int kind, const Account* account);
+  // Records a handled mail with its result code and the account's stored ID count.
+  void RecordMail(const MessageRecord& record, const Account& account, int uid_count);
+  // The duplicate test: false (resultCode 5) when the Message-ID is already
+  // recorded for this account (or any account, when so set).
+  bool IsAlreadyForwarded(MessageRecord& record, const Account& account) override;
+  // Keeps the newer half of the file when it holds more records than allowed.
+  void HalveHistory();
 
   int row_counter() const { return row_counter_; }
   // Number of error records (kind 4) written since start-up.
@@ -39,6 +52,7 @@ class HistoryLog {
   UiPort& ui_;
   Clock& clock_;
   std::string path_;
+  const GlobalSettings* settings_ = nullptr;
   std::recursive_mutex mutex_;
   int row_counter_ = 0;
   int error_count_ = 0;
