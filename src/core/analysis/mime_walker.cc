@@ -330,7 +330,7 @@ void BuildMobile(MessageRecord& r, const Account& a, std::string& out) {
       std::string converted = ConvertPart(r, i, a);
       r.bodyEncoding = 1;
       if (r.partCharset[i] == kCharsetSjis) {
-        out += SjisToJis(converted, converted.size() * 3);
+        out += SjisToJis(converted, converted.size() * 4 + 16);  // never cut short
         r.bodyCharset = kCharsetJis;
       } else {
         out += converted;

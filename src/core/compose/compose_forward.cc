@@ -25,6 +25,11 @@ bool IsDoubleByteCharset(uint32_t c) {
   return c == 1 || c == 5 || c == 6 || c == 7;
 }
 
+// Enough room for any Shift_JIS text of `length` bytes once converted to JIS.
+size_t JisRoom(size_t length) {
+  return length * 4 + 16;
+}
+
 // Cut at about `limit` bytes: the character holding byte limit - 1 is kept
 // whole, so a double-byte character is never split.
 void CutWithoutSplitting(std::string& text, size_t limit) {
@@ -519,7 +524,9 @@ int ComposeForward(MessageRecord& r, Account& a, const std::string& temp_dir, st
       size = subject_length + sender_length;
       if (a.divide_enabled == 0) {
         if (jis) {
-          if (work.size() >= 2) text += SjisToJis(work, work.size() * 2 - 4);
+          // Escape sequences can make JIS several times longer than Shift_JIS:
+          // the limit leaves room for all of it, so nothing is cut off.
+          if (work.size() >= 2) text += SjisToJis(work, JisRoom(work.size()));
         } else {
           text += work;
         }
@@ -530,7 +537,7 @@ int ComposeForward(MessageRecord& r, Account& a, const std::string& temp_dir, st
           size_t end = lf == std::string::npos ? work.size() : lf + 1;
           if (end - pos > kPieceLineLimit) end = pos + kPieceLineLimit;
           std::string line = work.substr(pos, end - pos);
-          if (jis) line = SjisToJis(line, kPieceLineLimit);
+          if (jis) line = SjisToJis(line, JisRoom(line.size()));
           size += line.size();
           if (size > piece_bytes) break;  // this line starts the next piece
           text += line;
