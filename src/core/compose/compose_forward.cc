@@ -18,7 +18,16 @@ namespace {
 std::string ValueAt(const char* line, size_t skip) {
   if (line == nullptr) return std::string();
   size_t n = std::strlen(line);
+  while (n > skip && (line[n - 1] == '\r' || line[n - 1] == '\n')) --n;
   return n > skip ? std::string(line + skip, n - skip) : std::string();
+}
+
+// A received header line as it is written again: the last line of a message
+// without a blank line still holds its line end, which would end the block early.
+std::string Line(const char* line) {
+  std::string text(line);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text + "\r\n";
 }
 
 bool IsDoubleByteCharset(uint32_t c) {
@@ -176,12 +185,12 @@ void RemoveBlankLines(std::string& work, uint32_t charset) {
 std::string ContentTypeLines(MessageRecord& r) {
   std::string out;
   if (r.bodyType == 98) {
-    if (r.contentType != nullptr) out += std::string(r.contentType) + "\r\n";
-    if (r.contentDisposition != nullptr) out += std::string(r.contentDisposition) + "\r\n";
+    if (r.contentType != nullptr) out += Line(r.contentType);
+    if (r.contentDisposition != nullptr) out += Line(r.contentDisposition);
   } else if (r.bodyType == 96 || r.bodyType == 97) {
     const char* at = FindNoCase(r.contentType, "boundary=");
     if (at == nullptr) {
-      if (r.contentType != nullptr) out += std::string(r.contentType) + "\r\n";
+      if (r.contentType != nullptr) out += Line(r.contentType);
     } else {
       std::string value(at, strnlen(at, 255));
       size_t quote = value.find('"');
@@ -207,8 +216,7 @@ std::string ContentTypeLines(MessageRecord& r) {
     out += r.bodyCharset >= 1 && r.bodyCharset <= 7 ? kCharsets[r.bodyCharset] : kCharsets[0];
   }
   if (r.bodyType == 98) {
-    if (r.contentTransferEncoding != nullptr)
-      out += std::string(r.contentTransferEncoding) + "\r\n";
+    if (r.contentTransferEncoding != nullptr) out += Line(r.contentTransferEncoding);
   } else {
     switch (r.bodyEncoding) {
       case kEncodingBase64:
@@ -228,7 +236,7 @@ std::string ContentTypeLines(MessageRecord& r) {
 }
 
 std::string AddressLine(const char* line, const Account& a, const char* label) {
-  if (a.add_own_domain == 0) return std::string(line) + "\r\n";
+  if (a.add_own_domain == 0) return Line(line);
   std::string domain = ValueAt(a.mail_address, 0);
   size_t at = domain.find('@');
   domain = at == std::string::npos ? std::string() : domain.substr(at + 1);
@@ -440,7 +448,7 @@ std::string HeaderBlock(MessageRecord& r, const Account& a, int piece) {
   std::string h;
   if (r.date != nullptr && a.omit_date == 0) {
     if (a.add_resent_headers != 0) h += "Resent-Date:" + ValueAt(r.date, 5) + "\r\n";
-    h += std::string(r.date) + "\r\n";
+    h += Line(r.date);
   }
   if (r.to != nullptr) {
     if (a.destination_in_to != 0) {
@@ -455,21 +463,21 @@ std::string HeaderBlock(MessageRecord& r, const Account& a, int piece) {
     if (a.from_is_own_address != 0) {
       h += "From: <" + ValueAt(a.mail_address, 0) + ">\r\n";
       if (r.replyTo != nullptr)
-        h += std::string(r.replyTo) + "\r\n";
+        h += Line(r.replyTo);
       else if (r.from != nullptr)
         h += "Reply-To:" + ValueAt(r.from, 5) + "\r\n";
     } else {
       if (r.from != nullptr) h += AddressLine(r.from, a, "From:");
-      if (r.replyTo != nullptr) h += std::string(r.replyTo) + "\r\n";
+      if (r.replyTo != nullptr) h += Line(r.replyTo);
     }
   }
   if (a.mobile_enabled == 0 || a.minimum_headers == 0) {
     if (r.cc != nullptr) h += AddressLine(r.cc, a, "Cc:");
     for (const char* line :
          {r.xMsmailPriority, r.priority, r.xPriority, r.mimeVersion, r.inReplyTo, r.references})
-      if (line != nullptr) h += std::string(line) + "\r\n";
+      if (line != nullptr) h += Line(line);
   }
-  if (r.messageId != nullptr && a.omit_message_id == 0) h += std::string(r.messageId) + "\r\n";
+  if (r.messageId != nullptr && a.omit_message_id == 0) h += Line(r.messageId);
   if (a.add_resent_headers != 0) {
     h += "Resent-From: " + ValueAt(a.mail_address, 0) + "\r\n";
     std::string joined;

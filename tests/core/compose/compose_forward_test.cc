@@ -260,6 +260,13 @@ TEST_F(ComposeTest, JapaneseBodyIsSentAsIso2022Jp) {
   EXPECT_NE(BodyOf(pieces[0]).find(std::string("\x1B$B$\"\x1B(J1\r\n")), std::string::npos);
 }
 
+TEST_F(ComposeTest, AMessageWithoutABlankLineKeepsTheHeaderBlockWhole) {
+  a->add_resent_headers = 0;
+  std::string piece = Compose("From: a@x\r\nSubject: last line\r\n")[0];
+  EXPECT_EQ(piece.find("\r\n\r\n"), piece.find("X-Mailer: Quillet V3.47.1 \r\n\r\n") + 26);
+  EXPECT_NE(piece.find("Subject: last line\r\nContent-Type"), std::string::npos);
+}
+
 TEST_F(ComposeTest, APieceFileThatCannotBeWrittenFailsTheMessage) {
   LoadMessage(r, "Subject: s\r\n\r\nx\r\n");
   AnalysisContext context;
