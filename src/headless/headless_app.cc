@@ -20,6 +20,7 @@ constexpr char kUsage[] =
     "Forwards the mail of up to ten POP3 mailboxes through SMTP relays.\n"
     "\n"
     "  --headless --once        run one forwarding pass over all accounts and exit\n"
+    "  --demo                   forward sample mail between local servers and show it\n"
     "  --export-settings [FILE] write the settings as text to FILE or stdout\n"
     "  --import-settings FILE   apply the settings of FILE and save them\n"
     "  --help                   show this help and exit\n"
@@ -80,6 +81,8 @@ int ImportSettings(const Directories& dirs, const std::string& file, std::FILE* 
   return 0;
 }
 
+}  // namespace
+
 int RunOnce(const Directories& dirs, std::FILE* out, std::FILE* err) {
   SystemClock clock;
   ConsoleUi ui(clock, out, err);
@@ -108,8 +111,6 @@ int RunOnce(const Directories& dirs, std::FILE* out, std::FILE* err) {
   return engine->history().error_count() > errors_before ? 1 : 0;
 }
 
-}  // namespace
-
 int RunHeadlessApp(const std::vector<std::string>& args, const Directories& dirs, std::FILE* out,
                    std::FILE* err) {
   bool headless = false, once = false;
@@ -130,6 +131,10 @@ int RunHeadlessApp(const std::vector<std::string>& args, const Directories& dirs
     if (a == "--import-settings") {
       if (args.size() != i + 2) return Usage(err);
       return ImportSettings(dirs, args[i + 1], err);
+    }
+    if (a == "--demo") {
+      if (args.size() != 1) return Usage(err);
+      return RunDemo(out, err);
     }
     if (a == "--headless") {
       headless = true;

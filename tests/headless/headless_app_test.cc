@@ -178,5 +178,20 @@ TEST_F(HeadlessAppTest, OnceForwardsRecordsAndDeletes) {
       0u);
 }
 
+TEST_F(HeadlessAppTest, DemoForwardsSampleMailAndCleansUp) {
+  EXPECT_EQ(Run({"--demo"}), 0) << err_text;
+  EXPECT_NE(out_text.find("The SMTP server received 7 messages"), std::string::npos) << out_text;
+  EXPECT_NE(out_text.find("[filtered by Subject] Alice (computer) [SPAM] You have won"),
+            std::string::npos);
+  EXPECT_NE(out_text.find("--REMOVED FILE--\nreport.pdf"), std::string::npos);
+  EXPECT_NE(out_text.find("Subject: 3)Re: Fw: Your or"), std::string::npos);
+  size_t at = out_text.find("Servers stopped; ");
+  ASSERT_NE(at, std::string::npos);
+  std::string dir = out_text.substr(at + 17, out_text.find(" removed.", at) - at - 17);
+  EXPECT_FALSE(Exists(dir)) << dir;
+  EXPECT_FALSE(
+      Exists(dirs().current + "/quillet3.prf"));  // the demo never touches the user's files
+}
+
 }  // namespace
 }  // namespace quillet
