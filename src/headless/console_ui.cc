@@ -6,6 +6,18 @@
 
 namespace quillet {
 
+ConsoleUi::ConsoleUi(Clock& clock, std::FILE* out, std::FILE* err, const std::string& log_file)
+    : clock_(clock), out_(out), err_(err) {
+  if (!log_file.empty()) {
+    log_ = std::fopen(log_file.c_str(), "ab");
+    if (log_ == nullptr) std::fprintf(err_, "quilletpost: cannot append to %s\n", log_file.c_str());
+  }
+}
+
+ConsoleUi::~ConsoleUi() {
+  if (log_ != nullptr) std::fclose(log_);
+}
+
 const char* ConsoleUi::StatusName(int status) {
   switch (status) {
     case 0:
@@ -57,6 +69,10 @@ void ConsoleUi::Print(std::FILE* stream, const std::string& text) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::fprintf(stream, "%s\n", line.c_str());
   std::fflush(stream);
+  if (log_ != nullptr) {
+    std::fprintf(log_, "%s\n", line.c_str());
+    std::fflush(log_);
+  }
 }
 
 void ConsoleUi::ShowStatus(const std::string& text, int) {

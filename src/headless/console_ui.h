@@ -15,7 +15,9 @@ namespace quillet {
 // nobody is there to answer them.
 class ConsoleUi final : public UiPort {
  public:
-  ConsoleUi(Clock& clock, std::FILE* out, std::FILE* err) : clock_(clock), out_(out), err_(err) {}
+  // With a `log_file`, every line is appended there too.
+  ConsoleUi(Clock& clock, std::FILE* out, std::FILE* err, const std::string& log_file = {});
+  ~ConsoleUi() override;
 
   void ShowStatus(const std::string& text, int kind) override;
   void AddHistoryRow(const HistoryRow& row) override;
@@ -38,6 +40,7 @@ class ConsoleUi final : public UiPort {
   Clock& clock_;
   std::FILE* out_;
   std::FILE* err_;
+  std::FILE* log_ = nullptr;
   std::mutex mutex_;
 };
 

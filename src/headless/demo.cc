@@ -172,7 +172,12 @@ int RunDemo(std::FILE* out, std::FILE* err) {
 
     Say(out, "One forwarding pass, exactly as `quilletpost --headless --once` runs it:");
     std::fflush(out);
-    status = RunOnce(dirs, out, err);
+    RunContext context;
+    context.dirs = dirs;
+    context.out = out;
+    context.err = err;
+    context.lock_dir = pattern;  // its own: a daemon of the user's may be running
+    status = RunOnce(context, std::string());
 
     std::vector<DemoSmtpServer::Received> received = smtp.Messages();
     Say(out, "The SMTP server received " + std::to_string(received.size()) + " messages:");

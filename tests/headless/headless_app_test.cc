@@ -28,7 +28,12 @@ class HeadlessAppTest : public testing::SandboxTest {
     size_t out_len = 0, err_len = 0;
     std::FILE* out = open_memstream(&out_buf, &out_len);
     std::FILE* err = open_memstream(&err_buf, &err_len);
-    int rc = RunHeadlessApp(args, dirs(), out, err);
+    RunContext context;
+    context.dirs = dirs();
+    context.out = out;
+    context.err = err;
+    context.lock_dir = root();
+    int rc = RunHeadlessApp(args, context);
     std::fclose(out);
     std::fclose(err);
     out_text.assign(out_buf, out_len);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -14,6 +15,13 @@
 #include "support/scripted_server.h"
 
 namespace quillet::testing {
+
+// The name the SMTP client greets with.
+inline std::string Host() {
+  char host[512] = {};
+  gethostname(host, sizeof host - 1);
+  return host;
+}
 
 // An engine whose account 0 talks to a scripted server on loopback. The clock
 // is fake, so the client's fixed pauses cost no time; socket waits are real.

@@ -186,7 +186,16 @@ void ScriptedServer::Play(int fd, size_t index) {
         break;
       }
       case Step::kStall:
-        for (int waited = 0; waited < step.pause_ms && !stop_; waited += 10) Pause(10);
+        // A stall ends early when the client goes away.
+        for (int waited = 0; waited < step.pause_ms && !stop_; waited += 10) {
+          pollfd p{fd, POLLIN, 0};
+          if (poll(&p, 1, 10) > 0) {
+            char c;
+            ssize_t r = recv(fd, &c, 1, MSG_PEEK);
+            if (r <= 0) return;
+            Pause(10);
+          }
+        }
         break;
       case Step::kDrop:
         return;

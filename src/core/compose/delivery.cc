@@ -10,11 +10,12 @@
 #include "compose/compose_forward.h"
 #include "engine/engine.h"
 #include "engine/mail_session.h"
+#include "platform/cancellation.h"
 
 namespace quillet {
 
 int SendPieces(Engine& engine, MailSession& session, int k) {
-  MessageRecord& r = engine.message;
+  MessageRecord& r = engine.record();
   const Account& a = engine.account(k);
   int n = r.pieceCount;
   bool divided = a.mobile_enabled != 0 && a.divide_enabled != 0;
@@ -29,11 +30,11 @@ int SendPieces(Engine& engine, MailSession& session, int k) {
       if (session.smtp().SmtpTransaction(k, text.str()) < 0) return 0;  // the file stays
     }
     if (divided && a.piece_delay_enabled != 0) {
-      for (int s = 1; s <= a.piece_delay_seconds; ++s) {
+      for (int s = 1; s <= a.piece_delay_seconds && !RunCancelled(); ++s) {
         engine.Status("[" + std::string(GetText(a.account_name)) + "] Pausing... (" +
                           std::to_string(s) + "/" + std::to_string(a.piece_delay_seconds) + "sec) ",
                       kStatusSending);
-        engine.clock().Sleep(1000);
+        engine.Sleep(1000);
       }
     }
     std::remove(path.c_str());
@@ -44,7 +45,7 @@ int SendPieces(Engine& engine, MailSession& session, int k) {
 int MessageProcessing::ProcessMessage(int k) {
   Engine& e = engine_;
   Account& a = e.account(k);
-  MessageRecord& r = e.message;
+  MessageRecord& r = e.record();
   std::string name(GetText(a.account_name));
   e.Status("[" + name + "] Processing...", kStatusTextOnly);
   ParseMessageHeaders(r);
@@ -53,7 +54,7 @@ int MessageProcessing::ProcessMessage(int k) {
   context.duplicates = &e.history();
   if (AnalyseMessage(r, a, context) == 0) {
     e.history().RecordMail(r, a, e.mailbox(k).uid_count);
-    e.ui().RedrawHistory();
+    e.RedrawHistory();
     return 1;
   }
   std::string error;
@@ -88,9 +89,10 @@ int MessageProcessing::ProcessMessage(int k) {
     return 0;
   }
   session_.CloseSession(k, true);
+  if (RunCancelled()) return 0;
   ++e.forwarded_count;
   e.history().RecordMail(r, a, e.mailbox(k).uid_count);
-  e.ui().RedrawHistory();
+  e.RedrawHistory();
   return 1;
 }
 

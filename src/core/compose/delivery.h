@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/comm_thread.h"
+#include "engine/mail_session.h"
 #include "engine/protocols.h"
 
 namespace quillet {
@@ -23,6 +25,21 @@ class MessageProcessing final : public MessageProcessor {
  private:
   Engine& engine_;
   MailSession& session_;
+};
+
+// The real protocols of one worker: its own connections, buffers and processing.
+class MailServices final : public WorkerServices {
+ public:
+  explicit MailServices(Engine& engine) : session_(engine), processing_(engine, session_) {}
+  MailProtocols* protocols() override { return &session_; }
+  MessageProcessor* processor() override { return &processing_; }
+  static std::unique_ptr<WorkerServices> Make(Engine& engine) {
+    return std::make_unique<MailServices>(engine);
+  }
+
+ private:
+  MailSession session_;
+  MessageProcessing processing_;
 };
 
 }  // namespace quillet

@@ -28,6 +28,16 @@ inline constexpr int kCommandTick = 1;
 inline constexpr int kCommandStartupTimer = 2;
 inline constexpr int kCommandStartForwarding = 40053;
 
+// What one worker thread uses of its own: its protocol objects and the record
+// of the message it is processing. Set for the worker's thread only.
+struct WorkerContext {
+  MailProtocols* protocols = nullptr;
+  MessageProcessor* processor = nullptr;
+  MessageRecord* record = nullptr;
+};
+WorkerContext* CurrentWorkerContext();
+void SetCurrentWorkerContext(WorkerContext* context);
+
 // Capacity of the text buffer for a message file of `size` bytes.
 size_t MessageBufferCapacity(size_t size);
 
@@ -64,11 +74,27 @@ class Engine {
   void FreeMessageFile();
   std::string TempMessagePath(int number) const;
 
-  // Helpers used by every part of the engine.
+  // Helpers used by every part of the engine. A cancelled worker's calls are
+  // dropped: once the watchdog has given up on a run, it shows and records nothing.
   void Trace(std::string_view text);
-  void Status(const std::string& text, int kind) { ui_.ShowStatus(text, kind); }
+  void Status(const std::string& text, int kind);
   void RecordInfo(std::string_view text, int kind, int account);
-  void Touch() { last_activity_tick = clock_.TickCount(); }
+  void Touch();
+  // Sleeps on the injected clock, cut short when the run is cancelled.
+  void Sleep(uint32_t milliseconds);
+  // The user interface as the worker reaches it (muted once cancelled).
+  void Invalidate();
+  void RedrawHistory();
+  void Beep(BeepKind kind);
+  MessageAnswer Ask(const std::string& text, const std::string& caption, MessageIcon icon,
+                    MessageButtons buttons);
+  // The protocol objects and message record of this thread's worker, or the
+  // engine's own outside a worker (tests, the quit sequence).
+  MailProtocols& protocols();
+  MessageProcessor* processor();
+  MessageRecord& record();
+  // True when --once rules apply to the start-up (see RunAccountStartup).
+  bool single_run = false;
   Account& account(int k) { return settings.accounts[k]; }
   MailboxState& mailbox(int k) { return (*mailboxes_)[k]; }
   MailboxStates& mailboxes() { return *mailboxes_; }

@@ -4,6 +4,7 @@
 
 #include "compose/dates.h"
 #include "engine/engine.h"
+#include "platform/cancellation.h"
 
 namespace quillet {
 
@@ -34,6 +35,8 @@ void Engine::ExecuteCommand(int command) {
   working = 1;
   ui_.SetMenuItemEnabled(kMenuQuit, false);
   RunCommand(command);
+  // A run the watchdog gave up on saves nothing and leaves the flags to it.
+  if (RunCancelled()) return;
   SaveUidl();
   working = 0;
   ui_.SetMenuItemEnabled(kMenuQuit, true);
@@ -55,14 +58,14 @@ void Engine::RunCommand(int command) {
           }
         }
       }
-      for (int k = 0; k < kAccountCount; ++k) {
+      for (int k = 0; k < kAccountCount && !RunCancelled(); ++k) {
         const Account& a = settings.accounts[k];
         if (a.enabled == 0 || !DueOnTick(a, tick_counter)) continue;
         Touch();
         if (IsAccountDue(a)) {
           Touch();
           RunAccountPass(k);
-          ui_.Invalidate();
+          Invalidate();
         }
       }
       return;
@@ -72,6 +75,7 @@ void Engine::RunCommand(int command) {
       [[fallthrough]];
     case kCommandStartForwarding:
       StartupAllAccounts();
+      if (RunCancelled()) return;
       tick_counter = 0;
       if (started == 1 && settings.global.tray_at_startup != 0) {
         ui_.Invalidate();
@@ -98,53 +102,53 @@ void Engine::StartupAllAccounts() {
   for (const Account& a : settings.accounts) any = any || a.enabled != 0;
   if (!any) {
     startup_refused = true;
-    ui_.ShowMessage("There is no available account.", "ALERT", MessageIcon::kExclamation,
-                    MessageButtons::kOk);
+    Ask("There is no available account.", "ALERT", MessageIcon::kExclamation, MessageButtons::kOk);
     return;
   }
   int incomplete = FindIncompleteAccount(settings);
   if (incomplete >= 0) {
     startup_refused = true;
-    ui_.ShowMessage("Wrong account settings.\n" +
-                        AccountLabelOrIndex(settings.accounts[incomplete], incomplete),
-                    "ALERT", MessageIcon::kExclamation, MessageButtons::kOk);
+    Ask("Wrong account settings.\n" +
+            AccountLabelOrIndex(settings.accounts[incomplete], incomplete),
+        "ALERT", MessageIcon::kExclamation, MessageButtons::kOk);
     return;
   }
   if (settings.global.use_autodial != 0) Status("Dialing...", kStatusDialing);
-  for (int k = 0; k < kAccountCount; ++k) {
+  for (int k = 0; k < kAccountCount && !RunCancelled(); ++k) {
     if (settings.accounts[k].enabled == 0) continue;
     RunAccountStartup(k);
-    ui_.Invalidate();
+    Invalidate();
   }
-  started = 1;
+  if (!RunCancelled()) started = 1;
 }
 
 void Engine::RunAccountStartup(int k) {
   Account& a = settings.accounts[k];
   MailboxState& st = mailbox(k);
-  int count = protocols_->OpenRcvSession(k);
+  int count = protocols().OpenRcvSession(k);
   if (count < 0) {
     Status("ERROR: OpenRcvSession.", kStatusError);
     RecordInfo("Can't connect to the POP server", kKindError, k);
-    ui_.Beep(BeepKind::kExclamation);
-    protocols_->CloseSession(k, false);
+    Beep(BeepKind::kExclamation);
+    protocols().CloseSession(k, false);
     return;
   }
+  if (RunCancelled()) return;
   st.message_count = count;
-  protocols_->CloseSession(k, true);
-  if (protocols_->OpenSendSession(k) < 0) {
+  protocols().CloseSession(k, true);
+  if (protocols().OpenSendSession(k) < 0) {
     Status("ERROR: OpenSendSession.", kStatusError);
     RecordInfo("Can't connect to the SMTP server", kKindError, k);
-    ui_.Beep(BeepKind::kExclamation);
-    protocols_->CloseSession(k, false);
+    Beep(BeepKind::kExclamation);
+    protocols().CloseSession(k, false);
     return;
   }
   // A relay that fails the greeting or RSET ends the check; its socket is closed.
-  if (protocols_->SmtpGreeting(k) < 0 || protocols_->SmtpReset(k) < 0) {
-    protocols_->CloseSession(k, false);
+  if (protocols().SmtpGreeting(k) < 0 || protocols().SmtpReset(k) < 0) {
+    protocols().CloseSession(k, false);
     return;
   }
-  protocols_->CloseSession(k, true);
+  protocols().CloseSession(k, true);
   if (st.message_count >= 1) {
     char text[128];
     if (a.skip_existing_at_startup != 0)
@@ -155,6 +159,7 @@ void Engine::RunAccountStartup(int k) {
                     st.message_count);
     RecordInfo(text, kKindInformation, k);
   }
+  if (RunCancelled()) return;
   started = 1;
   const char* login;
   if (a.use_apop != 0 && a.smtp_auth != 0)
@@ -166,15 +171,18 @@ void Engine::RunAccountStartup(int k) {
   else
     login = "POP3/SMTP connection completed successfully.";
   RecordInfo(login, kKindInformation, k);
-  ui_.RedrawHistory();
-  if (a.skip_existing_at_startup == 0) {
+  RedrawHistory();
+  // A single run (--once) is always a start-up: skipping the mail present
+  // would then skip all mail, so only an account without stored IDs skips.
+  bool skip = a.skip_existing_at_startup != 0 && (!single_run || st.uid_count == 0);
+  if (!skip) {
     Touch();
     RunAccountPass(k);
     return;
   }
   if (a.no_uidl == 0) {
     st.first_index = 0;
-    if (protocols_->SnapshotUids(k) != 1) protocols_->CloseSession(k, false);
+    if (protocols().SnapshotUids(k) != 1) protocols().CloseSession(k, false);
   } else {
     st.first_index = st.message_count;
   }
@@ -201,12 +209,13 @@ void Engine::RunAccountPass(int k) {
   MailboxState& st = mailbox(k);
   pass_results.fill(kNotHandled);
   ++connection_count;
-  int count = protocols_->OpenRcvSession(k);
+  int count = protocols().OpenRcvSession(k);
   if (count < 0) {
     Status("ERROR: OpenRcvSession.", kStatusError);
     RecordInfo("Can't connect to the POP server", kKindError, k);
     return;
   }
+  if (RunCancelled()) return;
   st.message_count = count;
   if (a.no_uidl != 0) {
     if (st.message_count < st.first_index) {
@@ -219,14 +228,16 @@ void Engine::RunAccountPass(int k) {
     if (st.message_count == 0) st.uid_count = 0;
   }
   if (st.message_count > st.first_index) {
-    if (protocols_->RetrieveNewMessages(k) != 1) {
-      protocols_->CloseSession(k, false);
+    if (protocols().RetrieveNewMessages(k) != 1) {
+      protocols().CloseSession(k, false);
       return;
     }
   }
-  protocols_->CloseSession(k, true);
+  protocols().CloseSession(k, true);
 
+  MessageRecord& message = record();
   for (int p = st.first_index; p < st.message_count; ++p) {
+    if (RunCancelled()) return;
     Touch();
     int m = MessageNumberAt(k, p);
     // In UIDL mode a position beyond the table cannot be told apart; the listing
@@ -239,7 +250,9 @@ void Engine::RunAccountPass(int k) {
       ForgetUnfinished(k, p);
       return;
     }
-    int r = processor_ != nullptr ? processor_->ProcessMessage(k) : 0;
+    int r = processor() != nullptr ? processor()->ProcessMessage(k) : 0;
+    // A cancelled run leaves the stored IDs and results as they were.
+    if (RunCancelled()) return;
     if (r == 0 && a.no_uidl == 0 && m < kMaxUids)
       std::memset(&st.uid_records[m], 0, kUidRecordSize);
     if (p < kMaxUids) pass_results[p] = static_cast<uint16_t>(message.resultCode & 0xFFFF);
@@ -251,7 +264,8 @@ void Engine::RunAccountPass(int k) {
     }
   }
   if (a.delete_after_forward != 0 && st.message_count != 0 && st.first_index < st.message_count)
-    protocols_->DeleteForwarded(k);
+    protocols().DeleteForwarded(k);
+  if (RunCancelled()) return;
   st.first_index = a.no_uidl != 0 ? st.message_count : 0;
   Status("Waiting... ", kStatusWaiting);
 }
@@ -259,17 +273,16 @@ void Engine::RunAccountPass(int k) {
 void Engine::DeleteAllOnQuit() {
   if (started != 1 || settings.global.delete_all_on_quit == 0) return;
   if (settings.global.delete_on_quit_immediately == 0) {
-    MessageAnswer answer =
-        ui_.ShowMessage("Delete all incoming mails on the mailbox of all accounts?", "Confirmation",
-                        MessageIcon::kQuestion, MessageButtons::kYesNo);
+    MessageAnswer answer = Ask("Delete all incoming mails on the mailbox of all accounts?",
+                               "Confirmation", MessageIcon::kQuestion, MessageButtons::kYesNo);
     if (answer != MessageAnswer::kYes) return;
   }
   for (int k = 0; k < kAccountCount; ++k) {
     const Account& a = settings.accounts[k];
     if (a.enabled == 0 || a.delete_after_forward != 0 || mailbox(k).message_count == 0) continue;
-    protocols_->DeleteAll(k);
+    protocols().DeleteAll(k);
     RecordInfo("The incoming mails on the mailbox have been deleted.", kKindInformation, k);
-    ui_.Invalidate();
+    Invalidate();
   }
 }
 
@@ -278,6 +291,7 @@ std::string Engine::TempMessagePath(int number) const {
 }
 
 int Engine::LoadMessageFile(const std::string& path) {
+  MessageRecord& message = record();
   size_t size = 0;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
     if (std::fseek(f, 0, SEEK_END) == 0) {
@@ -313,6 +327,7 @@ int Engine::LoadMessageFile(const std::string& path) {
 }
 
 void Engine::FreeMessageFile() {
+  MessageRecord& message = record();
   message.buffer.reset();
   message.bufferSize = 0;
   message.text = nullptr;

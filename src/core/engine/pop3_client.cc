@@ -11,6 +11,7 @@
 
 #include "compose/dates.h"
 #include "engine/engine.h"
+#include "platform/cancellation.h"
 #include "transport/digests.h"
 
 namespace quillet {
@@ -42,18 +43,6 @@ std::vector<std::string_view> Tokens(std::string_view line) {
 void StoreUid(UidRecord& record, std::string_view uid) {
   std::memset(record.text, 0, kUidRecordSize);
   uid.substr(0, kMaxUidLength).copy(record.text, kMaxUidLength);
-}
-
-// Resolves an IPv4 address; false when the name does not resolve.
-bool Resolve(const char* host, uint32_t& address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &result) != 0 || result == nullptr) return false;
-  address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-  freeaddrinfo(result);
-  return true;
 }
 
 }  // namespace
@@ -155,6 +144,7 @@ void Pop3Client::Error(std::string_view text, int k) {
 }
 
 int Pop3Client::Send(int k, const std::string& command, int tag) {
+  if (RunCancelled()) return -1;
   engine_.command = command;
   return channel_.SendText(engine_.mailbox(k).socket, engine_.command, tag);
 }
@@ -177,14 +167,14 @@ int Pop3Client::OpenRcvSession(int k) {
   engine_.Status("[" + name + "] Connecting.....", kStatusConnecting);
   channel_.Trace("POP3: gethostbyname..\r\n");
   uint32_t address = 0;
-  if (!Resolve(a.pop3_server, address)) {
+  if (!ResolveIpv4(a.pop3_server, address)) {
     engine_.Status("Error:OpenRcvSession:gethostbyname:", kStatusError);
     channel_.Trace("Error:OpenRcvSession:gethostbyname:\r\n");
     Error(ErrorText(11001), k);
     return -1;
   }
   channel_.Trace("POP3: opening socket..\r\n");
-  st.socket = socket(AF_INET, SOCK_STREAM, 0);
+  st.socket = channel_.OpenSocket();
   if (st.socket < 0) {
     engine_.Status("Error:OpenRcvSession:socket", kStatusError);
     channel_.Trace("Error:OpenRcvSession:socket\r\n");
@@ -244,7 +234,7 @@ int Pop3Client::OpenRcvSession(int k) {
     }
     engine_.Status("[" + name + "] Receiving... ### ", kStatusReceiving);
   }
-  engine_.clock().Sleep(300);
+  engine_.Sleep(300);
   if (Send(k, "STAT\r\n") < 0 || ReadReply(k) < 0) return fail();
   if (!Positive()) {
     Error(engine_.reply, k);
@@ -258,13 +248,15 @@ int Pop3Client::OpenRcvSession(int k) {
 
 void Pop3Client::CloseSession(int k, bool polite) {
   MailboxState& st = engine_.mailbox(k);
-  if (st.socket < 0) return;
+  int fd = st.socket;
+  if (fd < 0) return;
   if (polite && Send(k, "QUIT\r\n", kTagQuit) >= 0) {
     ReadReply(k, kTagQuit);
     engine_.Status("Closing.....", kStatusTextOnly);
   }
-  close(st.socket);
-  st.socket = -1;
+  channel_.CloseSocket(fd);
+  // A cancelled run clears only its own socket: a fresh worker may own the field by now.
+  if (!RunCancelled() || st.socket == fd) st.socket = -1;
 }
 
 int Pop3Client::ReadListing(int k, const std::function<void(std::string_view)>& line) {
@@ -424,7 +416,7 @@ int Pop3Client::RetrieveNewMessages(int k) {
     engine_.Touch();
     int m = a.pop_reverse_order != 0 ? st.message_count - 1 - p : p;
     if (a.no_uidl == 0 && (m >= kMaxUids || st.is_new[m] == 0)) continue;
-    engine_.clock().Sleep(250);
+    engine_.Sleep(250);
     engine_.Touch();
     if (Send(k, "LIST " + std::to_string(m + 1) + "\r\n") < 0 || ReadReply(k) < 0) return -1;
     if (!Positive()) {
@@ -436,6 +428,7 @@ int Pop3Client::RetrieveNewMessages(int k) {
     if (ReceiveMessage(k, engine_.TempMessagePath(m + 1)) < 0) return -1;
     engine_.Status("Completed.", kStatusTextOnly);
   }
+  if (RunCancelled()) return -1;
   if (a.no_uidl == 0) {
     for (int i = st.first_index; i < st.message_count && i < kMaxUids; ++i)
       st.uid_records[i] = (*current_uids_)[i];
@@ -464,11 +457,12 @@ int Pop3Client::DeleteForwarded(int k) {
     if (a.delete_all_mail == 0 && !deletable) continue;
     // Positions count as in the pass, also in reverse order.
     int m = a.pop_reverse_order != 0 ? pass_count - 1 - p : p;
-    engine_.clock().Sleep(100);
+    engine_.Sleep(100);
     if (Send(k, "DELE " + std::to_string(m + 1) + "\r\n") < 0 || ReadReply(k) < 0) return -1;
     ++deleted;
   }
   CloseSession(k, true);
+  if (RunCancelled()) return -1;
   st.message_count = st.message_count - deleted < 0 ? 0 : st.message_count - deleted;
   st.first_index = a.no_uidl != 0 ? st.message_count : 0;
   return 1;
@@ -485,7 +479,7 @@ int Pop3Client::DeleteAll(int k) {
   engine_.Status("[" + Name(k) + "] Deleting mails..", kStatusConnecting);
   for (int i = 0; i < st.message_count; ++i) {
     int m = a.pop_reverse_order != 0 ? st.message_count - 1 - i : i;
-    engine_.clock().Sleep(100);
+    engine_.Sleep(100);
     if (Send(k, "DELE " + std::to_string(m + 1) + "\r\n") < 0 || ReadReply(k) < 0) return -1;
   }
   CloseSession(k, true);

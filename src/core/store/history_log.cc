@@ -8,6 +8,7 @@
 
 #include "analysis/charset.h"
 #include "compose/dates.h"
+#include "platform/cancellation.h"
 #include "platform/paths.h"
 
 namespace quillet {
@@ -42,6 +43,7 @@ void HistoryLog::Append(const std::string& line) {
 }
 
 void HistoryLog::RecordInfo(std::string_view text, int kind, const Account* account) {
+  if (RunCancelled()) return;  // a run the watchdog gave up on records nothing more
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   ApplyRowLimit(account);
   if (kind == kKindError) ++error_count_;
@@ -116,6 +118,7 @@ long long FileSize(const std::string& path) {
 }
 
 void HistoryLog::RecordMail(const MessageRecord& r, const Account& account, int uid_count) {
+  if (RunCancelled()) return;
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (settings_ != nullptr && settings_->history_skip_filtered != 0 &&
       r.resultCode == kResultInHistory)

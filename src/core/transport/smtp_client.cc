@@ -10,6 +10,7 @@
 
 #include "compose/dates.h"
 #include "engine/engine.h"
+#include "platform/cancellation.h"
 #include "transport/digests.h"
 
 namespace quillet {
@@ -57,6 +58,7 @@ void SmtpClient::Error(std::string_view text, int k) {
 }
 
 int SmtpClient::Send(int k, const std::string& command, int tag, std::string_view masked) {
+  if (RunCancelled()) return -1;
   engine_.command = command;
   return channel_.SendText(engine_.mailbox(k).socket, engine_.command, tag, masked);
 }
@@ -91,20 +93,15 @@ int SmtpClient::OpenSendSession(int k) {
                  FormatDateStamp(engine_.clock().LocalTime()) + " ----\r\n");
   engine_.Status("[" + Name(k) + "] Connecting...", kStatusConnecting);
   channel_.Trace("SMTP: gethostbyname..\r\n");
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(a.smtp_server, nullptr, &hints, &found) != 0 || found == nullptr) {
+  uint32_t address = 0;
+  if (!ResolveIpv4(a.smtp_server, address)) {
     engine_.Status("Error:OpenSendSession:gethostbyname:", kStatusError);
     channel_.Trace("Error:OpenSendSession:gethostbyname:\n");
     Error(ErrorText(11001), k);
     return -1;
   }
-  uint32_t address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  freeaddrinfo(found);
   channel_.Trace("SMTP: opening socket..\r\n");
-  st.socket = socket(AF_INET, SOCK_STREAM, 0);
+  st.socket = channel_.OpenSocket();
   if (st.socket < 0) {
     engine_.Status("Error:OpenSendSession:socket:", kStatusError);
     channel_.Trace("Error:OpenSendSession:socket:\n");
@@ -126,7 +123,8 @@ int SmtpClient::OpenSendSession(int k) {
   channel_.Trace("SMTP: connecting session..");
   if (channel_.Connect(st.socket, address, port, a.nonblocking != 0,
                        "Error:OpenSendSession:connect") < 0) {
-    if (a.nonblocking != 0) close(st.socket);  // a blocking connect closed it already
+    if (a.nonblocking != 0)
+      channel_.CloseSocket(st.socket);  // a blocking connect closed it already
     st.socket = -1;
     return -1;
   }

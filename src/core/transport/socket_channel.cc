@@ -12,6 +12,7 @@
 
 #include "compose/dates.h"
 #include "engine/engine.h"
+#include "platform/cancellation.h"
 
 namespace quillet {
 namespace {
@@ -190,6 +191,37 @@ std::string ErrorText(int code) {
   return "Communication error. code=" + std::to_string(code);
 }
 
+int SocketChannel::OpenSocket() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd >= 0) {
+    if (CancelToken* token = CurrentCancelToken()) token->AddSocket(fd);
+  }
+  return fd;
+}
+
+void SocketChannel::CloseSocket(int fd) {
+  if (fd < 0) return;
+  if (CancelToken* token = CurrentCancelToken()) token->RemoveSocket(fd);
+  close(fd);
+}
+
+namespace {
+
+// Waits for `events` on `fd` for at most `timeout_ms` (-1: no limit); 0 on
+// time-out, -1 on error or when the run is cancelled, else positive.
+int PollCancellable(int fd, short events, int timeout_ms) {
+  CancelToken* token = CurrentCancelToken();
+  pollfd p[2] = {{fd, events, 0}, {token != nullptr ? token->event_fd() : -1, POLLIN, 0}};
+  int r;
+  do {
+    r = poll(p, token != nullptr && token->event_fd() >= 0 ? 2 : 1, timeout_ms);
+  } while (r < 0 && errno == EINTR);
+  if (RunCancelled()) return -1;
+  return r;
+}
+
+}  // namespace
+
 uint32_t SocketChannel::TimeoutMs() const {
   const GlobalSettings& g = engine_.settings.global;
   if (g.custom_timeout == 0) return 60000;
@@ -228,10 +260,32 @@ int SocketChannel::Connect(int fd, uint32_t ipv4, uint16_t port, bool nonblockin
   addr.sin_port = port;
   if (!nonblocking) {
     Trace("[Blk-Mode]");
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      int code = WsaCodeFromErrno(errno);
+    // Connected without blocking underneath, so that a cancelled run never
+    // hangs in connect(); the socket is blocking again afterwards.
+    int flags = fcntl(fd, F_GETFL);
+    int code = 0;
+    if (flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+      if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        code = WsaCodeFromErrno(errno);
+        if (code == kWsaWouldBlock) {
+          int r = PollCancellable(fd, POLLOUT, timeout == 0 ? -1 : static_cast<int>(timeout));
+          int so_error = 0;
+          socklen_t len = sizeof so_error;
+          if (r <= 0)
+            code = kWsaTimedOut;
+          else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &so_error, &len) != 0)
+            code = WsaCodeFromErrno(errno);
+          else
+            code = so_error != 0 ? WsaCodeFromErrno(so_error) : 0;
+        }
+      }
+      fcntl(fd, F_SETFL, flags);
+    } else {
+      code = WsaCodeFromErrno(errno);
+    }
+    if (code != 0) {
       engine_.Status(blocking_error, kStatusError);
-      close(fd);
+      CloseSocket(fd);
       Trace(blocking_error + "\r\n");
       engine_.RecordInfo(ErrorText(code), kKindError, -1);
       return -1;
@@ -256,9 +310,9 @@ int SocketChannel::Connect(int fd, uint32_t ipv4, uint16_t port, bool nonblockin
     uint32_t start = engine_.clock().TickCount();
     int ready;
     do {
-      pollfd p{fd, POLLOUT, 0};
-      ready = poll(&p, 1, 0);
-      engine_.clock().Sleep(100);
+      ready = PollCancellable(fd, POLLOUT, 0);
+      if (ready < 0 && RunCancelled()) return -1;
+      engine_.Sleep(100);
       if (engine_.clock().TickCount() - start > timeout) {
         Trace("<timeout>\r\n");
         engine_.RecordInfo("Receiving timeout : connect() failed", kKindError, -1);
@@ -283,9 +337,10 @@ int SocketChannel::Connect(int fd, uint32_t ipv4, uint16_t port, bool nonblockin
 }
 
 int SocketChannel::WaitReadable(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  int r = fd >= 0 ? poll(&p, 1, WaitSeconds() * 1000) : -1;
-  engine_.clock().Sleep(20);
+  if (RunCancelled()) return -1;
+  int r = fd >= 0 ? PollCancellable(fd, POLLIN, WaitSeconds() * 1000) : -1;
+  if (RunCancelled()) return -1;
+  engine_.Sleep(20);
   if (r > 0) return 1;
   if (r == 0) {
     ReportError("Receiving timeout : code=02", "select()=TIMEOUT");
@@ -307,13 +362,13 @@ long SocketChannel::RetryingReceive(int fd, char* buffer, size_t length, int tag
     error = LastError(fd, errno);
     if (error != kWsaWouldBlock) return -1;
     if (tag != kTagNone) Trace(std::string(RetryLabel(tag)) + TimeStamp() + retry_line);
-    engine_.clock().Sleep(100);
+    engine_.Sleep(100);
     if (engine_.clock().TickCount() - start > window) return -1;
   }
 }
 
 int SocketChannel::ReceiveBlock(int fd, char* buffer, size_t length, int tag) {
-  if (WaitReadable(fd) < 0) return -1;
+  if (RunCancelled() || WaitReadable(fd) < 0) return -1;
   int error = 0;
   long n = RetryingReceive(fd, buffer, length, tag, "[recv]: temporary error : retry\r\n", error);
   if (tag != kTagNone && n >= 0)
@@ -328,6 +383,7 @@ int SocketChannel::ReceiveBlock(int fd, char* buffer, size_t length, int tag) {
 
 int SocketChannel::ReceiveReply(int fd, int tag) {
   std::string& reply = engine_.reply;
+  if (RunCancelled()) return -1;
   reply.clear();
   char chunk[kReplyChunk + 1];
   long n = 0;
@@ -356,6 +412,7 @@ int SocketChannel::ReceiveReply(int fd, int tag) {
 }
 
 int SocketChannel::SendText(int fd, std::string_view text, int tag, std::string_view masked) {
+  if (RunCancelled()) return -1;
   std::string stamp = TimeStamp();
   uint32_t start = engine_.clock().TickCount();
   uint32_t window = TimeoutMs();
@@ -372,7 +429,7 @@ int SocketChannel::SendText(int fd, std::string_view text, int tag, std::string_
     if (error != kWsaWouldBlock) break;
     if (tag != kTagNone)
       Trace(std::string(RetryLabel(tag)) + TimeStamp() + "[send]: temporary error : retry");
-    engine_.clock().Sleep(100);
+    engine_.Sleep(100);
     if (engine_.clock().TickCount() - start > window) break;
   }
   if (tag != kTagNone) {

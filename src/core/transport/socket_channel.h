@@ -61,6 +61,11 @@ class SocketChannel {
   // Traces a text when debug logging is on.
   void Trace(std::string_view text);
 
+  // A new IPv4 stream socket, known to the run's cancel token; -1 on failure.
+  int OpenSocket();
+  // Closes a socket of OpenSocket.
+  void CloseSocket(int fd);
+
  private:
   std::string TimeStamp();
   void ReportError(const std::string& text, const char* trace_detail = nullptr);

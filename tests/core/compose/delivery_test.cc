@@ -14,9 +14,7 @@ namespace {
 using Server = testing::ScriptedServer;
 
 std::string Helo() {
-  char host[512] = {};
-  gethostname(host, sizeof host - 1);
-  return "HELO " + std::string(host) + "\r\n";
+  return "HELO " + testing::Host() + "\r\n";
 }
 
 // One SMTP transaction that the relay accepts.

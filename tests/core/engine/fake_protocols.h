@@ -124,11 +124,11 @@ class FakeProcessor final : public MessageProcessor {
   explicit FakeProcessor(Engine& engine) : engine_(engine) {}
 
   int ProcessMessage(int k) override {
-    std::string text = engine_.message.text != nullptr ? engine_.message.text : "";
+    std::string text = engine_.record().text != nullptr ? engine_.record().text : "";
     seen.push_back(text);
     accounts.push_back(k);
-    indexes.push_back(engine_.message.messageIndex);
-    engine_.message.resultCode = result_code;
+    indexes.push_back(engine_.record().messageIndex);
+    engine_.record().resultCode = result_code;
     if (hook) hook();
     return std::find(failing.begin(), failing.end(), text) == failing.end() ? 1 : 0;
   }

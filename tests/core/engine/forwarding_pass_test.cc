@@ -351,6 +351,19 @@ TEST_F(ForwardingPassTest, StartupWithSkipMarksPresentMailAsHandled) {
   EXPECT_TRUE(protocols->CallsStartingWith("snapshot 1").empty());
 }
 
+TEST_F(ForwardingPassTest, ASingleRunSkipsPresentMailOnlyForAnAccountWithoutStoredIds) {
+  engine->single_run = true;
+  Account& a = Configure(0, "alice");
+  a.skip_existing_at_startup = 1;
+  Mail(0, {"a", "b"});
+  engine->RunAccountStartup(0);  // the first run: the mail present is marked as handled
+  EXPECT_TRUE(processor->seen.empty());
+  EXPECT_EQ(StoredUids(0), (std::vector<std::string>{"a", "b"}));
+  Mail(0, {"c"});
+  engine->RunAccountStartup(0);  // a later run forwards what came since
+  EXPECT_EQ(processor->seen, Bodies({"c"}));
+}
+
 TEST_F(ForwardingPassTest, StartupNamesTheLogins) {
   struct Case {
     int apop, auth;

@@ -11,12 +11,6 @@ namespace {
 
 using Server = testing::ScriptedServer;
 
-std::string Host() {
-  char host[512] = {};
-  gethostname(host, sizeof host - 1);
-  return host;
-}
-
 TEST(SmtpReplies, MultiLineTest) {
   struct Case {
     const char* reply;
@@ -41,7 +35,7 @@ class SmtpClientTest : public testing::ProtocolTest {
  protected:
   static Server::Script Greeting() { return {Server::S("220 relay ready\r\n")}; }
   static Server::Script Ehlo(const std::string& capabilities) {
-    return {Server::C("EHLO " + Host() + "\r\n"), Server::S(capabilities)};
+    return {Server::C("EHLO " + testing::Host() + "\r\n"), Server::S(capabilities)};
   }
 };
 
@@ -49,14 +43,14 @@ TEST_F(SmtpClientTest, HeloAndATransactionWithTheBodyAsIs) {
   SetText(account().forward_to, "a@x  b@y");
   std::string text =
       "Subject: hi\r\nTo: a@x\r\n\r\nline one\r\n.\r\n.starts with a dot\r\nlast\r\ntrailing bytes";
-  server.AddSession(
-      Then(Greeting(),
-           {Server::C("HELO " + Host() + "\r\n"), Server::S("250 hello\r\n"), Server::C("RSET\r\n"),
-            Server::S("250 ok\r\n"), Server::C("MAIL FROM: <me@example.org>\r\n"),
-            Server::S("250 ok\r\n"), Server::C("RCPT TO: <a@x>\r\n"), Server::S("250 ok\r\n"),
-            Server::C("RCPT TO: <b@y>\r\n"), Server::S("250-ok\r\n250 really\r\n", {7}),
-            Server::C("DATA\r\n"), Server::S("354 go ahead\r\n"), Server::Data(),
-            Server::S("250 queued\r\n"), Server::C("QUIT\r\n"), Server::S("221 bye\r\n")}));
+  server.AddSession(Then(
+      Greeting(),
+      {Server::C("HELO " + testing::Host() + "\r\n"), Server::S("250 hello\r\n"),
+       Server::C("RSET\r\n"), Server::S("250 ok\r\n"), Server::C("MAIL FROM: <me@example.org>\r\n"),
+       Server::S("250 ok\r\n"), Server::C("RCPT TO: <a@x>\r\n"), Server::S("250 ok\r\n"),
+       Server::C("RCPT TO: <b@y>\r\n"), Server::S("250-ok\r\n250 really\r\n", {7}),
+       Server::C("DATA\r\n"), Server::S("354 go ahead\r\n"), Server::Data(),
+       Server::S("250 queued\r\n"), Server::C("QUIT\r\n"), Server::S("221 bye\r\n")}));
   engine->settings.global.debug_logging = 1;
   ASSERT_EQ(smtp().OpenSendSession(0), 1);
   ASSERT_EQ(smtp().SmtpGreeting(0), 1);
@@ -115,12 +109,13 @@ TEST_F(SmtpClientTest, EhloChoosesByTheSearchOrderAndMasksTheSecret) {
 TEST_F(SmtpClientTest, RefusalsAreRecordedWithTheReply) {
   SetText(account().forward_to, "a@x");
   server.AddSession({Server::S("554 no service\r\n")});
-  server.AddSession(Then(Greeting(), {Server::C("HELO " + Host() + "\r\n"), Server::S("250 hi\r\n"),
-                                      Server::C("RSET\r\n"), Server::S("250 ok\r\n"),
-                                      Server::C("MAIL FROM: <me@example.org>\r\n"),
-                                      Server::S("550 who are you\r\n")}));
+  server.AddSession(
+      Then(Greeting(),
+           {Server::C("HELO " + testing::Host() + "\r\n"), Server::S("250 hi\r\n"),
+            Server::C("RSET\r\n"), Server::S("250 ok\r\n"),
+            Server::C("MAIL FROM: <me@example.org>\r\n"), Server::S("550 who are you\r\n")}));
   server.AddSession(Then(
-      Greeting(), {Server::C("HELO " + Host() + "\r\n"), Server::S("250 hi\r\n"),
+      Greeting(), {Server::C("HELO " + testing::Host() + "\r\n"), Server::S("250 hi\r\n"),
                    Server::C("RSET\r\n"), Server::S("250 ok\r\n"),
                    Server::C("MAIL FROM: <me@example.org>\r\n"), Server::S("250 ok\r\n"),
                    Server::C("RCPT TO: <a@x>\r\n"), Server::S("250 ok\r\n"), Server::C("DATA\r\n"),
@@ -142,13 +137,13 @@ TEST_F(SmtpClientTest, ALargeBodyIsSentWhole) {
   std::string body;
   for (int i = 0; i < 20000; ++i) body += "line " + std::to_string(i) + " of a long body\r\n";
   std::string text = "Subject: big\r\n\r\n" + body;
-  server.AddSession(
-      Then(Greeting(),
-           {Server::C("HELO " + Host() + "\r\n"), Server::S("250 hi\r\n"), Server::C("RSET\r\n"),
-            Server::S("250 ok\r\n"), Server::C("MAIL FROM: <me@example.org>\r\n"),
-            Server::S("250 ok\r\n"), Server::C("RCPT TO: <phone@example.net>\r\n"),
-            Server::S("250 ok\r\n"), Server::C("DATA\r\n"), Server::S("354 go\r\n"), Server::Data(),
-            Server::S("250 ok\r\n")}));
+  server.AddSession(Then(
+      Greeting(),
+      {Server::C("HELO " + testing::Host() + "\r\n"), Server::S("250 hi\r\n"),
+       Server::C("RSET\r\n"), Server::S("250 ok\r\n"), Server::C("MAIL FROM: <me@example.org>\r\n"),
+       Server::S("250 ok\r\n"), Server::C("RCPT TO: <phone@example.net>\r\n"),
+       Server::S("250 ok\r\n"), Server::C("DATA\r\n"), Server::S("354 go\r\n"), Server::Data(),
+       Server::S("250 ok\r\n")}));
   ASSERT_EQ(smtp().OpenSendSession(0), 1);
   ASSERT_EQ(smtp().SmtpGreeting(0), 1);
   EXPECT_EQ(smtp().SmtpTransaction(0, text), 1);
