@@ -13,18 +13,12 @@
 #include "headless_app.h"
 #include "store/settings_text.h"
 #include "support/sandbox.h"
+#include "support/test_helpers.h"
 
 namespace quillet {
 namespace {
 
-template <typename F>
-bool WaitUntil(F condition, int seconds = 20) {
-  for (int i = 0; i < seconds * 100; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
+using testing::WaitUntil;
 
 class DaemonTest : public testing::SandboxTest {
  protected:

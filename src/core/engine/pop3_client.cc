@@ -194,13 +194,16 @@ int Pop3Client::OpenRcvSession(int k) {
     CloseSession(k, false);
     return -1;
   };
+  // A negative reply: the client's own words (if any), then the server's.
+  auto refused = [&](const char* why) {
+    if (why != nullptr) Error(why, k);
+    Error(engine_.reply, k);
+    return fail();
+  };
   channel_.Trace("\r\n");
   channel_.Trace("POP3: receiving response of connect..\r\n");
   if (ReadReply(k) < 0) return fail();
-  if (!Positive()) {
-    Error(engine_.reply, k);
-    return fail();
-  }
+  if (!Positive()) return refused(nullptr);
   engine_.Status("[" + name + "] Authorizing... # ", kStatusConnecting);
   if (a.use_apop != 0) {
     std::string stamp = ApopTimestamp(engine_.reply) + std::string(GetText(a.pop3_password));
@@ -209,37 +212,22 @@ int Pop3Client::OpenRcvSession(int k) {
             0 ||
         ReadReply(k, kTagApop) < 0)
       return fail();
-    if (!Positive()) {
-      Error("User name is incorrect.", k);
-      Error(engine_.reply, k);
-      return fail();
-    }
+    if (!Positive()) return refused("User name is incorrect.");
     engine_.Status("[" + name + "] Authorizing... ## ", kStatusConnecting);
   } else {
     if (Send(k, "USER " + std::string(GetText(a.pop3_user)) + "\r\n") < 0 || ReadReply(k) < 0)
       return fail();
-    if (!Positive()) {
-      Error("User name is incorrect.", k);
-      Error(engine_.reply, k);
-      return fail();
-    }
+    if (!Positive()) return refused("User name is incorrect.");
     engine_.Status("[" + name + "] Authorizing... ## ", kStatusConnecting);
     if (Send(k, "PASS " + std::string(GetText(a.pop3_password)) + "\r\n", kTagPass) < 0 ||
         ReadReply(k) < 0)
       return fail();
-    if (!Positive()) {
-      Error("User name or password is incorrect", k);
-      Error(engine_.reply, k);
-      return fail();
-    }
+    if (!Positive()) return refused("User name or password is incorrect");
     engine_.Status("[" + name + "] Receiving... ### ", kStatusReceiving);
   }
   engine_.Sleep(300);
   if (Send(k, "STAT\r\n") < 0 || ReadReply(k) < 0) return fail();
-  if (!Positive()) {
-    Error(engine_.reply, k);
-    return fail();
-  }
+  if (!Positive()) return refused(nullptr);
   int count = ParseCountReply(engine_.reply);
   if (count < 0) return fail();
   st.message_count = count;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "support/protocol_fixture.h"
+#include "support/test_helpers.h"
 
 namespace quillet {
 namespace {
@@ -97,15 +98,7 @@ TEST_F(DeliveryTest, ThreePiecesOverOneConnectionInReverseOrderWithPauses) {
 
 TEST_F(DeliveryTest, RelayFailuresFailTheMessage) {
   // Refused connection.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(probe);
-  account().smtp_port = static_cast<int16_t>(ntohs(addr.sin_port));
+  account().smtp_port = static_cast<int16_t>(testing::UnusedPort());  // nothing listens there
   EXPECT_EQ(Process("Subject: s\r\n\r\nx\r\n"), 0);
   EXPECT_EQ(ui.StatusTexts().back(), "ERROR: OpenSendSession.");
   EXPECT_EQ(ui.RowTexts().back(), "Can't connect to the SMTP server");

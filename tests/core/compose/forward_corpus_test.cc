@@ -13,6 +13,7 @@
 #include "compose/compose_forward.h"
 #include "support/message_fixture.h"
 #include "support/sandbox.h"
+#include "support/test_helpers.h"
 
 namespace quillet {
 namespace {
@@ -20,31 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return testing::ReadText(p.string());
 }
-
-std::string Escaped(std::string_view bytes) {
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-      out += "\\r\\n\n";
-      ++i;
-    } else if (c == '\n') {
-      out += "\\n\n";
-    } else if (c < 0x20 || c >= 0x7F || c == '\\') {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
+using testing::Escaped;
 
 std::unique_ptr<Account> Forwarding(bool mobile) {
   auto a = testing::DefaultAccount();

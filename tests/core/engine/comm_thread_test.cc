@@ -19,24 +19,11 @@ using testing::FakeProcessor;
 using testing::FakeProtocols;
 using testing::RecordingUi;
 
-class CommThreadTest : public testing::SandboxTest {
+class CommThreadTest : public testing::FakeEngineTest {
  protected:
   void SetUp() override {
-    SandboxTest::SetUp();
-    engine = std::make_unique<Engine>(clock, ui, dirs());
-    engine->LoadAll();
-    protocols = std::make_unique<FakeProtocols>(*engine);
-    processor = std::make_unique<FakeProcessor>(*engine);
-    engine->SetProtocols(protocols.get());
-    engine->SetProcessor(processor.get());
-    Account& a = engine->account(0);
-    SetText(a.pop3_server, "pop");
-    SetText(a.smtp_server, "smtp");
-    SetText(a.mail_address, "me@x");
-    SetText(a.forward_to, "you@y");
-    SetText(a.pop3_user, "alice");
-    a.enabled = 1;
-    a.check_interval_minutes = 1;
+    FakeEngineTest::SetUp();
+    Configure(0, "alice").check_interval_minutes = 1;
   }
 
   std::string SessionLogText() {
@@ -45,12 +32,6 @@ class CommThreadTest : public testing::SandboxTest {
     s << in.rdbuf();
     return s.str();
   }
-
-  FakeClock clock;
-  RecordingUi ui;
-  std::unique_ptr<Engine> engine;
-  std::unique_ptr<FakeProtocols> protocols;
-  std::unique_ptr<FakeProcessor> processor;
 };
 
 TEST_F(CommThreadTest, RunsTheCommandOnTheWorkerAndGoesIdle) {

@@ -10,6 +10,9 @@
 
 #include "engine/engine.h"
 #include "engine/protocols.h"
+#include "support/fake_clock.h"
+#include "support/recording_ui.h"
+#include "support/sandbox.h"
 
 namespace quillet::testing {
 
@@ -142,6 +145,38 @@ class FakeProcessor final : public MessageProcessor {
 
  private:
   Engine& engine_;
+};
+
+// An engine over the fakes above, in its own sandbox.
+class FakeEngineTest : public SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    engine = std::make_unique<Engine>(clock, ui, dirs());
+    engine->LoadAll();
+    protocols = std::make_unique<FakeProtocols>(*engine);
+    processor = std::make_unique<FakeProcessor>(*engine);
+    engine->SetProtocols(protocols.get());
+    engine->SetProcessor(processor.get());
+  }
+
+  // A complete, enabled account k for POP3 user `user`.
+  Account& Configure(int k, const char* user) {
+    Account& a = engine->account(k);
+    SetText(a.pop3_server, "pop.example.org");
+    SetText(a.smtp_server, "smtp.example.org");
+    SetText(a.mail_address, "me@example.org");
+    SetText(a.forward_to, "phone@example.net");
+    SetText(a.pop3_user, user);
+    a.enabled = 1;
+    return a;
+  }
+
+  FakeClock clock;
+  RecordingUi ui;
+  std::unique_ptr<Engine> engine;
+  std::unique_ptr<FakeProtocols> protocols;
+  std::unique_ptr<FakeProcessor> processor;
 };
 
 }  // namespace quillet::testing

@@ -16,28 +16,8 @@ using testing::FakeProcessor;
 using testing::FakeProtocols;
 using testing::RecordingUi;
 
-class ForwardingPassTest : public testing::SandboxTest {
+class ForwardingPassTest : public testing::FakeEngineTest {
  protected:
-  void SetUp() override {
-    SandboxTest::SetUp();
-    engine = std::make_unique<Engine>(clock, ui, dirs());
-    engine->LoadAll();
-    protocols = std::make_unique<FakeProtocols>(*engine);
-    processor = std::make_unique<FakeProcessor>(*engine);
-    engine->SetProtocols(protocols.get());
-    engine->SetProcessor(processor.get());
-  }
-
-  Account& Configure(int k, const char* user) {
-    Account& a = engine->account(k);
-    SetText(a.pop3_server, "pop.example.org");
-    SetText(a.smtp_server, "smtp.example.org");
-    SetText(a.mail_address, "me@example.org");
-    SetText(a.forward_to, "phone@example.net");
-    SetText(a.pop3_user, user);
-    a.enabled = 1;
-    return a;
-  }
   void Mail(int k, std::vector<std::string> uids) {
     for (const std::string& uid : uids)
       protocols->boxes[k].messages.push_back({uid, "body of " + uid});
@@ -52,12 +32,6 @@ class ForwardingPassTest : public testing::SandboxTest {
     for (std::string& u : uids) u = "body of " + u;
     return uids;
   }
-
-  FakeClock clock;
-  RecordingUi ui;
-  std::unique_ptr<Engine> engine;
-  std::unique_ptr<FakeProtocols> protocols;
-  std::unique_ptr<FakeProcessor> processor;
 };
 
 TEST_F(ForwardingPassTest, DueAccountsByTickAndIntervalInIndexOrder) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "support/protocol_fixture.h"
+#include "support/test_helpers.h"
 #include "transport/digests.h"
 
 namespace quillet {
@@ -309,16 +310,7 @@ TEST_F(Pop3ClientTest, PasswordsAreMaskedInTheSessionLog) {
 }
 
 TEST_F(Pop3ClientTest, ConnectionFailuresAreReported) {
-  // A port with nothing behind it.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(probe);
-  account().pop3_port = static_cast<int16_t>(ntohs(addr.sin_port));
+  account().pop3_port = static_cast<int16_t>(testing::UnusedPort());  // nothing listens there
   for (int nonblocking : {1, 0}) {
     account().nonblocking = static_cast<int16_t>(nonblocking);
     EXPECT_LT(pop3().OpenRcvSession(0), 0);

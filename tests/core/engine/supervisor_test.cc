@@ -8,22 +8,15 @@
 #include "compose/delivery.h"
 #include "fake_protocols.h"
 #include "support/protocol_fixture.h"
+#include "support/test_helpers.h"
 
 namespace quillet {
 namespace {
 
+using testing::WaitUntil;
+
 using Server = testing::ScriptedServer;
 constexpr uint32_t kMinute = 60000;
-
-// Waits (really) until `condition` holds, at most five seconds.
-template <typename F>
-bool WaitUntil(F condition) {
-  for (int i = 0; i < 500; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 class SupervisorTest : public testing::ProtocolTest {
  protected:
