@@ -19,6 +19,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: quilletpost [OPTION]...\n"
+    "Without options, the desktop program starts (when there is a display).\n"
     "Forwards the mail of up to ten POP3 mailboxes through SMTP relays.\n"
     "\n"
     "  --headless               run unattended: a pass at once, then every minute the\n"
