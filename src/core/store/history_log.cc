@@ -20,12 +20,52 @@ void SanitiseField(std::string& text) {
   }
 }
 
-void HistoryLog::ApplyRowLimit(const Account* account) {
-  if (row_counter_ < kHistoryWindowRows) return;
-  ui_.ClearHistoryRows();
-  row_counter_ = 0;
-  RecordInfo("The history window has been cleared because the number of logs got over 3000.",
-             kKindInformation, account);
+HistoryRow HistoryLog::InfoRow(std::string_view text, int kind, const Account* account,
+                               std::string& line) {
+  HistoryRow row;
+  row.icon = kind;
+  row.size = "Info";
+  row.date = FormatDateStamp(clock_.LocalTime());
+  row.subject = std::string(text);
+  SanitiseField(row.subject);
+  std::string written = row.subject;
+  if (row.subject.empty()) row.subject = " ";
+  row.from = "(Quillet System)";
+  row.to = " ";
+  std::string label = account != nullptr ? AccountLabel(*account) : std::string();
+  SanitiseField(label);
+  row.account = label.empty() ? " " : label;
+  line = "V1;" + std::to_string(kind) + ";Info;" + row.date + ";" + written +
+         ";(Quillet System); ; ;" + row.account + ";\n";
+  return row;
+}
+
+void HistoryLog::Publish(HistoryRow row, const std::string& line, const Account* account) {
+  bool cleared = false;
+  HistoryRow note;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (row_counter_ >= kHistoryWindowRows) {
+      // The window list starts again; the file keeps every record.
+      cleared = true;
+      row_counter_ = 0;
+      std::string note_line;
+      note =
+          InfoRow("The history window has been cleared because the number of logs got over 3000.",
+                  kKindInformation, account, note_line);
+      note.sort_key = row_counter_++;
+      Append(note_line);
+    }
+    row.sort_key = row_counter_++;
+    if (row.icon == kKindError && row.size == "Info") ++error_count_;
+    Append(line);
+  }
+  // The window is reached without the lock held: its thread may be recording too.
+  if (cleared) {
+    ui_.ClearHistoryRows();
+    ui_.AddHistoryRow(note);
+  }
+  ui_.AddHistoryRow(row);
 }
 
 void HistoryLog::Append(const std::string& line) {
@@ -44,27 +84,9 @@ void HistoryLog::Append(const std::string& line) {
 
 void HistoryLog::RecordInfo(std::string_view text, int kind, const Account* account) {
   if (RunCancelled()) return;  // a run the watchdog gave up on records nothing more
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  ApplyRowLimit(account);
-  if (kind == kKindError) ++error_count_;
-  HistoryRow row;
-  row.icon = kind;
-  row.sort_key = row_counter_++;
-  row.size = "Info";
-  row.date = FormatDateStamp(clock_.LocalTime());
-  row.subject = std::string(text);
-  SanitiseField(row.subject);
-  if (row.subject.empty()) row.subject = " ";
-  row.from = "(Quillet System)";
-  row.to = " ";
-  std::string label = account != nullptr ? AccountLabel(*account) : std::string();
-  SanitiseField(label);
-  row.account = label.empty() ? " " : label;
-  ui_.AddHistoryRow(row);
-  std::string line = "V1;" + std::to_string(kind) + ";Info;" + row.date + ";" +
-                     (text.empty() ? std::string() : row.subject) + ";(Quillet System); ; ;" +
-                     row.account + ";\n";
-  Append(line);
+  std::string line;
+  HistoryRow row = InfoRow(text, kind, account, line);
+  Publish(std::move(row), line, account);
 }
 
 }  // namespace quillet
@@ -119,14 +141,11 @@ long long FileSize(const std::string& path) {
 
 void HistoryLog::RecordMail(const MessageRecord& r, const Account& account, int uid_count) {
   if (RunCancelled()) return;
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (settings_ != nullptr && settings_->history_skip_filtered != 0 &&
       r.resultCode == kResultInHistory)
     return;
-  ApplyRowLimit(&account);
   HistoryRow row;
   row.icon = static_cast<int>(r.resultCode);
-  row.sort_key = row_counter_++;
   row.size = std::to_string(r.fileSize) + "(" + std::to_string(uid_count) + ")";
   row.date = FormatDateStamp(clock_.LocalTime());
   row.subject = DecodedValue(r.subject, 9, "(No Subject)");
@@ -137,9 +156,10 @@ void HistoryLog::RecordMail(const MessageRecord& r, const Account& account, int 
   SanitiseField(id);
   if (id.empty()) id = " ";
   row.account = Label(account);
-  ui_.AddHistoryRow(row);
-  Append("V1;" + std::to_string(r.resultCode) + ";" + row.size + ";" + row.date + ";" +
-         row.subject + ";" + row.from + ";" + row.to + ";" + id + ";" + row.account + ";\n");
+  std::string line = "V1;" + std::to_string(r.resultCode) + ";" + row.size + ";" + row.date + ";" +
+                     row.subject + ";" + row.from + ";" + row.to + ";" + id + ";" + row.account +
+                     ";\n";
+  Publish(std::move(row), line, &account);
 }
 
 bool HistoryLog::IsAlreadyForwarded(MessageRecord& r, const Account& account) {
@@ -180,24 +200,33 @@ bool HistoryLog::IsAlreadyForwarded(MessageRecord& r, const Account& account) {
 }
 
 void HistoryLog::HalveHistory() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (settings_ == nullptr || settings_->history_auto_halve == 0) return;
+  long long keep = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keep = HalveFile();
+  }
+  if (keep < 0) return;
+  RecordInfo(
+      "Half of the older history logs have been discarded automatically. / Remaining logs : " +
+          std::to_string(keep),
+      kKindInformation, nullptr);
+}
+
+long long HistoryLog::HalveFile() {
   std::ifstream in(path_, std::ios::binary);
-  if (!in) return;
+  if (!in) return -1;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.empty()) return;
+  if (text.empty()) return -1;
   long long n = std::count(text.begin(), text.end(), '\n');
-  if (n <= settings_->history_halve_threshold) return;
+  if (n <= settings_->history_halve_threshold) return -1;
   long long keep = n / 2;
   long long skip = n - keep;
   size_t at = 0;
   for (long long i = 0; i < skip; ++i) at = text.find('\n', at) + 1;
   std::string kept = text.substr(at);
-  if (!WriteFileAtomically(path_, kept.data(), kept.size())) return;
-  RecordInfo(
-      "Half of the older history logs have been discarded automatically. / Remaining logs : " +
-          std::to_string(keep),
-      kKindInformation, nullptr);
+  if (!WriteFileAtomically(path_, kept.data(), kept.size())) return -1;
+  return keep;
 }
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -45,17 +46,21 @@ class HistoryLog final : public DuplicateCheck {
   int error_count() const { return error_count_; }
 
  private:
-  // Clears the window list when it holds the maximum number of rows.
-  void ApplyRowLimit(const Account* account);
+  HistoryRow InfoRow(std::string_view text, int kind, const Account* account, std::string& line);
+  // Numbers the row, writes the line, then shows the row (clearing the list
+  // first when it is full).
+  void Publish(HistoryRow row, const std::string& line, const Account* account);
   void Append(const std::string& line);
+  // Keeps the newer half of the file; the count kept, or -1 when nothing changed.
+  long long HalveFile();
 
   UiPort& ui_;
   Clock& clock_;
   std::string path_;
   const GlobalSettings* settings_ = nullptr;
-  std::recursive_mutex mutex_;
+  std::mutex mutex_;
   int row_counter_ = 0;
-  int error_count_ = 0;
+  std::atomic<int> error_count_{0};
 };
 
 }  // namespace quillet
