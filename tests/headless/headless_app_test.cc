@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #include "store/settings_text.h"
 #include "support/sandbox.h"
@@ -88,6 +90,44 @@ TEST_F(HeadlessAppTest, ImportWritesTheFileAndExportReadsItBack) {
   // Importing the export changes nothing.
   Import(first);
   EXPECT_EQ(ReadFile(Settings()), file);
+}
+
+TEST_F(HeadlessAppTest, ExportReadsAFileWrittenByHandFromTheOffsets) {
+  std::vector<uint8_t> image(334930, 0);
+  auto put = [&](size_t offset, const void* p, size_t n) {
+    std::memcpy(image.data() + offset, p, n);
+  };
+  auto i16 = [&](size_t offset, int16_t v) { put(offset, &v, 2); };
+  put(0, "QUILLETS_V300", 13);
+  int16_t widths[6] = {50, 60, 70, 80, 90, 99};
+  put(16, widths, sizeof widths);
+  i16(28, 640);
+  i16(30, 400);
+  i16(44, 3);
+  i16(88, 1);
+  int32_t minutes = 45;
+  put(92, &minutes, 4);
+  size_t a2 = 1100 + 33383 * 2;
+  put(a2 + 898, "pop.example.net", 15);
+  put(a2 + 1154, "erin", 4);
+  image[a2 + 1282] = 1;
+  put(a2 + 1283, "Caf\xE9", 4);
+  i16(a2 + 4139, 995);
+  i16(a2 + 4143, 7);
+  uint32_t stop = 0x800001;
+  put(a2 + 32901 + 4 * 6, &stop, 4);
+  for (uint8_t& b : image) b = static_cast<uint8_t>((b << 4) | (b >> 4));
+  std::filesystem::create_directories(dirs().config);
+  WriteFile(Settings(), image.data(), image.size());
+  ASSERT_EQ(Run({"--export-settings"}), 0);
+  for (const char* line :
+       {"history_column_widths = 50 60 70 80 90 99\n", "window_width = 640\n",
+        "receive_buffer_level = 3\n", "confirm_quit = 1\n", "watchdog_minutes = 45\n",
+        "[account.2]\nsmtp_server = \"\"\n", "pop3_server = \"pop.example.net\"\n",
+        "pop3_user = \"erin\"\n", "enabled = 1\n", "account_name = \"Caf\\xE9\"\n",
+        "pop3_port = 995\n", "check_interval_minutes = 7\n",
+        "schedule_stop_hours = 0x000000 0x000000 0x000000 0x000000 0x000000 0x000000 0x800001\n"})
+    EXPECT_NE(out_text.find(line), std::string::npos) << line;
 }
 
 TEST_F(HeadlessAppTest, BadImportNamesTheLineAndWritesNothing) {
