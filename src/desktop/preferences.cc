@@ -55,33 +55,11 @@ void PreferencePage::Apply() {
   for (auto& f : apply_) f();
 }
 
-QCheckBox* PreferencePage::Check(QBoxLayout* layout, const QString& label, int16_t& field,
-                                 const char* name) {
+QCheckBox* PreferencePage::MakeCheckBox(QBoxLayout* layout, const QString& label,
+                                        const char* name) {
   auto* box = new QCheckBox(label);
   box->setObjectName(name);
   if (layout != nullptr) layout->addWidget(box);
-  OnShow([box, &field] { box->setChecked(field != 0); });
-  OnApply([box, &field] { field = box->isChecked() ? 1 : 0; });
-  return box;
-}
-
-QCheckBox* PreferencePage::CheckInt(QBoxLayout* layout, const QString& label, int32_t& field,
-                                    const char* name) {
-  auto* box = new QCheckBox(label);
-  box->setObjectName(name);
-  if (layout != nullptr) layout->addWidget(box);
-  OnShow([box, &field] { box->setChecked(field != 0); });
-  OnApply([box, &field] { field = box->isChecked() ? 1 : 0; });
-  return box;
-}
-
-QCheckBox* PreferencePage::CheckByte(QBoxLayout* layout, const QString& label, uint8_t& field,
-                                     const char* name) {
-  auto* box = new QCheckBox(label);
-  box->setObjectName(name);
-  if (layout != nullptr) layout->addWidget(box);
-  OnShow([box, &field] { box->setChecked(field != 0); });
-  OnApply([box, &field] { field = box->isChecked() ? 1 : 0; });
   return box;
 }
 
@@ -199,7 +177,7 @@ PreferencePage* PreferencesSheet::ServerPage() {
   auto* left = new QVBoxLayout;
   top->addLayout(left, 1);
   Group(left, "Main switch", box);
-  page->CheckByte(box, "Use this forwarding account", a.enabled, "enabled");
+  page->Check(box, "Use this forwarding account", a.enabled, "enabled");
   Group(left, "Timer", box);
   auto* timer = Row(box);
   timer->addWidget(new QLabel("Check every"));
@@ -560,8 +538,7 @@ PreferencePage* PreferencesSheet::MobilePage() {
   page->Check(box, "Remove the same letters that continue to exceed 5 letters",
               a.remove_repeated_chars, "remove_repeated_chars");
   auto* original = Row(box);
-  original->addWidget(
-      page->CheckInt(nullptr, "Remove", a.cut_after_original, "cut_after_original"));
+  original->addWidget(page->Check(nullptr, "Remove", a.cut_after_original, "cut_after_original"));
   original->addWidget(page->Number([&a] { return a.cut_after_original_lines; },
                                    [&a](long long v) {
                                      if (v <= 32767)

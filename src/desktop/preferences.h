@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QTabWidget>
 #include <QWidget>
@@ -9,7 +10,6 @@
 #include "store/settings.h"
 
 class QBoxLayout;
-class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -31,9 +31,15 @@ class PreferencePage : public QWidget {
  protected:
   friend class PreferencesSheet;
   // Controls bound to settings fields. Each binding fills and reads its control.
-  QCheckBox* Check(QBoxLayout* layout, const QString& label, int16_t& field, const char* name);
-  QCheckBox* CheckInt(QBoxLayout* layout, const QString& label, int32_t& field, const char* name);
-  QCheckBox* CheckByte(QBoxLayout* layout, const QString& label, uint8_t& field, const char* name);
+  // A check box for a 0/1 field of any width.
+  template <typename T>
+  QCheckBox* Check(QBoxLayout* layout, const QString& label, T& field, const char* name) {
+    auto* box = MakeCheckBox(layout, label, name);
+    OnShow([box, &field] { box->setChecked(field != 0); });
+    OnApply([box, &field] { field = box->isChecked() ? 1 : 0; });
+    return box;
+  }
+  QCheckBox* MakeCheckBox(QBoxLayout* layout, const QString& label, const char* name);
   QLineEdit* Text(const char* field_text, size_t size, size_t limit, char* field, const char* name,
                   bool hidden = false);
   QPlainTextEdit* MultiLineText(size_t size, size_t limit, char* field, const char* name);

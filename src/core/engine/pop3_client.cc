@@ -255,6 +255,12 @@ int Pop3Client::ReadListing(int k, const std::function<void(std::string_view)>& 
   }
 }
 
+void Pop3Client::UidlRefused(int k) {
+  Error("POP server cannot accept UIDL command.  The UIDL command will not be used.", k);
+  Error(engine_.reply, k);
+  engine_.settings.accounts[k].no_uidl = 1;  // by position from now on
+}
+
 void Pop3Client::TooManyMails(int k) {
   MailboxState& st = engine_.mailbox(k);
   if (st.too_many_reported == 0) {
@@ -276,9 +282,7 @@ int Pop3Client::ListUids(int k) {
   engine_.Status("[" + Name(k) + "] Receiving... UIDL.. ", kStatusReceiving);
   if (Send(k, "UIDL\r\n") < 0 || ReadReply(k) < 0) return -1;
   if (!Positive()) {
-    Error("POP server cannot accept UIDL command.  The UIDL command will not be used.", k);
-    Error(engine_.reply, k);
-    a.no_uidl = 1;
+    UidlRefused(k);
     return 1;
   }
   std::memset(current_uids_->data(), 0, sizeof(UidRecord) * kMaxUids);
@@ -314,9 +318,7 @@ int Pop3Client::SnapshotUids(int k) {
   engine_.Status("[" + Name(k) + "] Receiving... UIDL.. ", kStatusReceiving);
   if (Send(k, "UIDL\r\n") < 0 || ReadReply(k) < 0) return -1;
   if (!Positive()) {
-    Error("POP server cannot accept UIDL command.  The UIDL command will not be used.", k);
-    Error(engine_.reply, k);
-    a.no_uidl = 1;
+    UidlRefused(k);
     CloseSession(k, true);
     return 1;
   }

@@ -75,6 +75,7 @@ class Pop3Client {
   // Reads the rest of a UIDL listing whose first block is in the reply.
   int ReadListing(int k, const std::function<void(std::string_view)>& line);
   void TooManyMails(int k);
+  void UidlRefused(int k);
   // Receives one message after RETR into `path`; 1 or -1.
   int ReceiveMessage(int k, const std::string& path);
 
