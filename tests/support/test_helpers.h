@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace quillet::testing {
 
@@ -67,5 +68,13 @@ inline std::string Escaped(std::string_view bytes) {
   }
   return out;
 }
+
+// The messages of the reviewed corpus (tests/data/messages/*.eml).
+std::vector<std::string> CorpusMessages();
+
+// Compares `got` with a reviewed expected file; with QUILLET_UPDATE_EXPECTED
+// set, writes it instead (review the difference before committing it).
+// Returns false when the file is missing.
+bool MatchesExpectedFile(const std::string& path, const std::string& got);
 
 }  // namespace quillet::testing

@@ -83,29 +83,14 @@ std::unique_ptr<Account> MobileAccount() {
 }
 
 TEST(Corpus, AnalysedMessagesMatchTheReviewedFiles) {
-  fs::path dir = fs::path(QUILLET_TEST_DATA_DIR) / "messages";
-  bool update = std::getenv("QUILLET_UPDATE_EXPECTED") != nullptr;
-  int compared = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() != ".eml") continue;
-    std::string message = ReadAll(entry.path());
-    const std::pair<const char*, std::unique_ptr<Account>> forms[] = {
-        {"computer", ComputerAccount()}, {"mobile", MobileAccount()}};
-    for (const auto& [form, account] : forms) {
-      fs::path expected_path = entry.path();
-      expected_path.replace_extension(std::string(".") + form + ".expected");
-      std::string got = Describe(message, *account);
-      if (update) {
-        std::ofstream(expected_path, std::ios::binary) << got;
-        continue;
-      }
-      ASSERT_TRUE(fs::exists(expected_path)) << expected_path;
-      EXPECT_EQ(got, ReadAll(expected_path)) << expected_path;
-      ++compared;
-    }
-  }
-  if (!update) {
-    EXPECT_EQ(compared, 16);
+  std::vector<std::string> messages = testing::CorpusMessages();
+  EXPECT_EQ(messages.size(), 8u);
+  for (const std::string& path : messages) {
+    std::string message = ReadAll(path);
+    EXPECT_TRUE(testing::MatchesExpectedFile(path.substr(0, path.size() - 4) + ".computer.expected",
+                                             Describe(message, *ComputerAccount())));
+    EXPECT_TRUE(testing::MatchesExpectedFile(path.substr(0, path.size() - 4) + ".mobile.expected",
+                                             Describe(message, *MobileAccount())));
   }
 }
 
