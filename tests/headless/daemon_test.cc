@@ -141,5 +141,40 @@ TEST_F(DaemonTest, TheProgramStopsOnSigtermAndASecondInstanceLeavesAtOnce) {
   EXPECT_EQ(ReadFile(dirs().current + "/quillet3.prf").size(), 334930u);
 }
 
+#ifdef QUILLET_WITH_DESKTOP
+// A second desktop start hands over to the first and ends at once.
+TEST_F(DaemonTest, ASecondDesktopStartRaisesTheFirstAndEnds) {
+  auto spawn = [&](const std::string& output) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dirs().current.c_str()) != 0) _exit(100);
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      setenv("USER", ("quillet-test-" + std::to_string(getppid())).c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (root() + "/config").c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", root().c_str(), 1);
+      if (std::freopen(output.c_str(), "w", stdout) == nullptr || dup2(fileno(stdout), 2) < 0)
+        _exit(101);
+      execl(QUILLET_BINARY, QUILLET_BINARY, static_cast<char*>(nullptr));
+      _exit(102);
+    }
+    return pid;
+  };
+  pid_t first = spawn(root() + "/first.txt");
+  ASSERT_GT(first, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // the first window is up
+  pid_t second = spawn(root() + "/second.txt");
+  int status = -1;
+  bool ended = WaitUntil([&] { return waitpid(second, &status, WNOHANG) == second; }, 20);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0);  // the first one still runs
+  kill(first, SIGTERM);
+  waitpid(first, nullptr, 0);
+  if (!ended) kill(second, SIGKILL);
+}
+#endif
+
 }  // namespace
 }  // namespace quillet
