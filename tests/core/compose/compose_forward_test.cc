@@ -190,6 +190,10 @@ TEST_F(ComposeTest, InfoLinesOpenTheBody) {
   EXPECT_NE(body.find("Fm:ann@example.com\r\n"), std::string::npos);  // no name: the address
   body = BodyOf(Compose("From: ann@example.com (Ann)\r\nSubject: s\r\n\r\nx\r\n")[0]);
   EXPECT_NE(body.find("\r\n(Ann)\r\n"), std::string::npos);
+  // A Latin name is folded to ASCII, not taken for Shift_JIS.
+  body = BodyOf(Compose(
+      "From: =?iso-8859-1?Q?Fran=E7ois?= <f@example.fr>\r\nSubject: caf=E9\r\n\r\nx\r\n")[0]);
+  EXPECT_NE(body.find("Fm:Francois \r\n"), std::string::npos) << body;
 }
 
 TEST_F(ComposeTest, MobileBodyPreparation) {

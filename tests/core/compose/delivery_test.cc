@@ -103,6 +103,13 @@ TEST_F(DeliveryTest, RelayFailuresFailTheMessage) {
   EXPECT_EQ(ui.StatusTexts().back(), "ERROR: OpenSendSession.");
   EXPECT_EQ(ui.RowTexts().back(), "Can't connect to the SMTP server");
   EXPECT_EQ(mailbox().socket, -1);
+  // A greeting that fails: the connection is closed, the message fails.
+  account().smtp_port = static_cast<int16_t>(server.port());
+  server.AddSession({Server::S("220 relay\r\n"), Server::C(Helo()), Server::Drop()});
+  EXPECT_EQ(Process("Subject: s\r\n\r\nx\r\n"), 0);
+  EXPECT_EQ(ui.StatusTexts().back(), "ERROR: Smtp: HELP/EHLO");
+  EXPECT_EQ(mailbox().socket, -1);
+  ASSERT_TRUE(server.WaitDone());
   // Refused at DATA: the piece stays, nothing is recorded as forwarded.
   account().smtp_port = static_cast<int16_t>(server.port());
   Server::Script script = {Server::S("220 relay\r\n"), Server::C(Helo()), Server::S("250 hi\r\n")};
@@ -113,7 +120,7 @@ TEST_F(DeliveryTest, RelayFailuresFailTheMessage) {
   EXPECT_EQ(ui.StatusTexts().back(), "ERROR: Smtp: Send DATA");
   EXPECT_EQ(ui.RowTexts().back(), "554 rejected  ");
   EXPECT_EQ(engine->forwarded_count, 0);
-  EXPECT_EQ(server.Received(0).find("QUIT"), std::string::npos);
+  EXPECT_EQ(server.Received(1).find("QUIT"), std::string::npos);
 }
 
 TEST_F(DeliveryTest, ThirdOfFiveFailingAtDataIsRetriedWithTheRest) {
