@@ -13,20 +13,16 @@ namespace {
 // Plain lists are split at blanks, quoted ones keep "a phrase" together.
 bool ContainsAnyWord(const char* line, const char* list, bool quoted) {
   if (line == nullptr || list == nullptr || list[0] == '\0') return false;
-  char buffer[kWordListLimit + 2] = {};
-  std::string_view(list, strnlen(list, kWordListLimit)).copy(buffer, kWordListLimit);
-  char* words[kMaxFilterWords];
-  int n = 0;
-  if (quoted) {
-    n = SplitWordList(buffer, sizeof buffer, words, kMaxFilterWords);
-  } else {
-    for (char* p = buffer; *p != '\0' && n < kMaxFilterWords;) {
-      while (*p == ' ') *p++ = '\0';
-      if (*p == '\0') break;
-      words[n++] = p;
-      while (*p != '\0' && *p != ' ') ++p;
-    }
+  std::string_view text(list, strnlen(list, kWordListLimit));
+  if (!quoted) {
+    for (const std::string& word : SplitAtBlanks(text, kMaxFilterWords))
+      if (FindNoCase(line, word.c_str()) != nullptr) return true;
+    return false;
   }
+  char buffer[kWordListLimit + 2] = {};
+  text.copy(buffer, kWordListLimit);
+  char* words[kMaxFilterWords];
+  int n = SplitWordList(buffer, sizeof buffer, words, kMaxFilterWords);
   for (int i = 0; i < n; ++i)
     if (words[i][0] != '\0' && FindNoCase(line, words[i]) != nullptr) return true;
   return false;
@@ -70,18 +66,9 @@ int IsDeliveryFailure(MessageRecord& record, const Account& account) {
 
 int FromIsDestination(MessageRecord& record, const Account& account) {
   if (account.skip_from_destination == 0 || record.from == nullptr) return 1;
-  char buffer[sizeof account.forward_to + 1] = {};
-  GetText(account.forward_to).copy(buffer, sizeof account.forward_to - 1);
-  int n = 0;
-  for (char* p = buffer; *p != '\0' && n < 10;) {
-    while (*p == ' ') *p++ = '\0';
-    if (*p == '\0') break;
-    char* word = p;
-    while (*p != '\0' && *p != ' ') ++p;
-    if (*p == ' ') *p++ = '\0';
-    ++n;
-    if (FindNoCase(record.from, word) != nullptr) return Reject(record, kResultFilteredFrom);
-  }
+  for (const std::string& address : SplitAtBlanks(GetText(account.forward_to), 10))
+    if (FindNoCase(record.from, address.c_str()) != nullptr)
+      return Reject(record, kResultFilteredFrom);
   return 1;
 }
 

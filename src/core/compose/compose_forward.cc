@@ -452,9 +452,8 @@ std::string HeaderBlock(MessageRecord& r, const Account& a, int piece) {
   }
   if (r.to != nullptr) {
     if (a.destination_in_to != 0) {
-      std::string first = ValueAt(a.forward_to, 0);
-      RemoveLeadingBlanks(first);
-      h += "To: " + first.substr(0, first.find(' ')) + "\r\n";
+      std::vector<std::string> first = SplitAtBlanks(GetText(a.forward_to), 1);
+      h += "To: " + (first.empty() ? std::string() : first[0]) + "\r\n";
     } else {
       h += AddressLine(r.to, a, "To:");
     }
@@ -481,16 +480,8 @@ std::string HeaderBlock(MessageRecord& r, const Account& a, int piece) {
   if (a.add_resent_headers != 0) {
     h += "Resent-From: " + ValueAt(a.mail_address, 0) + "\r\n";
     std::string joined;
-    std::string list = ValueAt(a.forward_to, 0);
-    size_t i = 0;
-    while (i < list.size()) {
-      while (i < list.size() && list[i] == ' ') ++i;
-      size_t start = i;
-      while (i < list.size() && list[i] != ' ') ++i;
-      if (i == start) break;
-      if (!joined.empty()) joined += ", ";
-      joined += list.substr(start, i - start);
-    }
+    for (const std::string& address : SplitAtBlanks(GetText(a.forward_to), kMaxAddressEntries))
+      joined += (joined.empty() ? "" : ", ") + address;
     h += "Resent-To: " + joined + "\r\n";
   }
   h += SubjectLine(r, a, piece);

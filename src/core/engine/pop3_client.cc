@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "analysis/string_tests.h"
 #include "compose/dates.h"
 #include "engine/engine.h"
 #include "platform/cancellation.h"
@@ -20,13 +21,6 @@ namespace {
 constexpr char kPeerClosed[] = "Communication error. The server closed the connection.";
 // Larger than any message the loader could hold.
 constexpr long long kLargestRetrieval = 0x7FFFFFFFLL - 1048576;
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  return true;
-}
 
 std::vector<std::string_view> Tokens(std::string_view line) {
   std::vector<std::string_view> out;
@@ -155,7 +149,7 @@ int Pop3Client::ReadReply(int k, int tag) {
 }
 
 bool Pop3Client::Positive() const {
-  return StartsWithNoCase(engine_.reply, "+ok");
+  return StartsWithNoCase(engine_.reply.c_str(), "+ok") != nullptr;
 }
 
 int Pop3Client::OpenRcvSession(int k) {

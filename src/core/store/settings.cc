@@ -199,6 +199,18 @@ std::string AccountLabelOrIndex(const Account& a, int index) {
   return label;
 }
 
+std::vector<std::string> SplitAtBlanks(std::string_view text, size_t max_words) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < text.size() && words.size() < max_words) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    size_t start = i;
+    while (i < text.size() && text[i] != ' ') ++i;
+    if (i > start) words.emplace_back(text.substr(start, i - start));
+  }
+  return words;
+}
+
 int SplitWordList(char* text, size_t capacity, char** words, int max_words) {
   if (capacity == 0) return 0;
   size_t len = strnlen(text, capacity);

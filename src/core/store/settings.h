@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet {
@@ -253,6 +254,10 @@ bool IsAccountComplete(const Account& a);
 std::string AccountLabel(const Account& a);
 // Label for dialogs: as above, but "Account(%d)" when both are empty.
 std::string AccountLabelOrIndex(const Account& a, int index);
+
+// The words of a list separated by blanks (runs of blanks give no empty
+// words), at most `max_words` of them.
+std::vector<std::string> SplitAtBlanks(std::string_view text, size_t max_words);
 
 // Appends a blank to `text` (which must have room for it) and cuts it in place
 // into words at blanks outside double quotes; quotes are removed from the words

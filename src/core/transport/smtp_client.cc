@@ -38,15 +38,7 @@ bool IsSmtpReplyComplete(std::string_view reply) {
 }
 
 std::vector<std::string> ForwardAddresses(std::string_view forward_to) {
-  std::vector<std::string> out;
-  size_t i = 0;
-  while (i < forward_to.size() && out.size() < kMaxRecipients) {
-    while (i < forward_to.size() && forward_to[i] == ' ') ++i;
-    size_t start = i;
-    while (i < forward_to.size() && forward_to[i] != ' ') ++i;
-    if (i > start) out.emplace_back(forward_to.substr(start, i - start));
-  }
-  return out;
+  return SplitAtBlanks(forward_to, kMaxRecipients);
 }
 
 std::string SmtpClient::Name(int k) const {
